@@ -1,0 +1,200 @@
+#include "app/command_line.h"
+
+#include <wchar.h>
+
+WCHAR PeekCmdChar(const WCHAR*& cursor)
+{
+    WCHAR ch = *cursor;
+    if (ch == L'\r') {
+        if (cursor[1] == L'\n') ++cursor;
+        return 0;
+    }
+    if (ch == L'\n') {
+        if (cursor[1] == L'\r') ++cursor;
+        return 0;
+    }
+    return ch;
+}
+
+namespace {
+
+// Appends to the token while there is room; the rest is dropped.
+struct TokenWriter {
+    WCHAR* text;
+    int length;
+
+    void Put(WCHAR ch)
+    {
+        if (length < CMD_TOKEN_CAPACITY - 1) text[length++] = ch;
+    }
+};
+
+// Copies up to and including a quote that no second quote follows.
+void ReadQuotedSection(const WCHAR*& cursor, TokenWriter& writer)
+{
+    for (;;) {
+        WCHAR ch = PeekCmdChar(cursor);
+        if (ch == 0) return;
+        ++cursor;
+        writer.Put(ch);
+        if (ch == L'"' && PeekCmdChar(cursor) != L'"') return;
+    }
+}
+
+} // namespace
+
+WCHAR NextCmdToken(const WCHAR*& cursor, WCHAR* token)
+{
+    TokenWriter writer = { token, 0 };
+    WCHAR ch = PeekCmdChar(cursor);
+    while (ch == L' ' || ch == L'\t') {
+        ++cursor;
+        ch = PeekCmdChar(cursor);
+    }
+    WCHAR first = ch;
+    if (first == L'"') {
+        ++cursor;
+        for (;;) {
+            ch = PeekCmdChar(cursor);
+            if (ch == 0) break;
+            ++cursor;
+            if (ch == L'"') {
+                if (PeekCmdChar(cursor) != L'"') break;
+                ++cursor;
+            }
+            writer.Put(ch);
+        }
+    } else {
+        while (ch != 0) {
+            ++cursor;
+            if (ch <= L' ') break;
+            writer.Put(ch);
+            if (ch == L'"') ReadQuotedSection(cursor, writer);
+            ch = PeekCmdChar(cursor);
+        }
+    }
+    token[writer.length] = 0;
+    return first;
+}
+
+ULONGLONG ParseDecimal(const WCHAR*& cursor)
+{
+    const ULONGLONG largest = ~0ULL;
+    ULONGLONG value = 0;
+    while (*cursor >= L'0' && *cursor <= L'9') {
+        ULONGLONG digit = ULONGLONG(*cursor - L'0');
+        // Saturate rather than wrap: a huge number must not turn into a small one.
+        value = value > (largest - digit) / 10 ? largest : value * 10 + digit;
+        ++cursor;
+    }
+    return value;
+}
+
+namespace {
+
+BOOL IsExactly(const WCHAR* rest, const WCHAR* word)
+{
+    return wcscmp(rest, word) == 0;
+}
+
+BOOL StartsWith(const WCHAR* text, const WCHAR* prefix)
+{
+    while (*prefix) {
+        if (*text++ != *prefix++) return FALSE;
+    }
+    return TRUE;
+}
+
+DWORD MakeCommandWord(DWORD code, int argument)
+{
+    return code | (DWORD(WORD(argument)) << 16);
+}
+
+// "/volume", "/volume+" and "/volume-": numbers that do not fit the 16-bit
+// argument saturate at its limits, so a large change never reverses sign.
+DWORD ReadVolumeOption(const WCHAR* afterWord)
+{
+    const WCHAR* cursor = afterWord;
+    if (*cursor == L'+') {
+        ++cursor;
+        ULONGLONG n = ParseDecimal(cursor);
+        return MakeCommandWord(CMD_ADD_VOLUME, n > 32767 ? 32767 : int(n));
+    }
+    if (*cursor == L'-') {
+        ++cursor;
+        ULONGLONG n = ParseDecimal(cursor);
+        return MakeCommandWord(CMD_ADD_VOLUME, n > 32768 ? -32768 : -int(n));
+    }
+    ULONGLONG n = ParseDecimal(cursor);
+    return MakeCommandWord(CMD_SET_VOLUME, n > 65535 ? 65535 : int(n));
+}
+
+void ReadDockOption(const WCHAR* afterV)
+{
+    const WCHAR* cursor = afterV;
+    int side = 1;
+    if (*cursor == L'L') {
+        side = 0;
+        ++cursor;
+    }
+    if (*cursor == L'R') {
+        side = 1;
+        ++cursor;
+    }
+    HWND target = HWND(ULONG_PTR(ParseDecimal(cursor)));
+    if (g_dockTarget == nullptr && IsWindow(target)) {
+        g_dockTarget = target;
+        g_dockSide = side;
+    }
+}
+
+void ReadOption(const WCHAR* rest, CommandLine* result)
+{
+    if (rest[0] == L'P') {
+        if (rest[1] <= L'9') {
+            const WCHAR* cursor = rest + 1;
+            result->parent = HWND(ULONG_PTR(ParseDecimal(cursor)));
+        }
+        return;
+    }
+    if (rest[0] == L'V') {
+        ReadDockOption(rest + 1);
+    } else if (IsExactly(rest, L"stop")) {
+        result->commandWord = CMD_STOP;
+    } else if (IsExactly(rest, L"pause")) {
+        result->commandWord = CMD_PAUSE;
+    } else if (IsExactly(rest, L"play")) {
+        result->commandWord = CMD_PLAY;
+    } else if (IsExactly(rest, L"tpause")) {
+        result->commandWord = CMD_TOGGLE;
+    } else if (StartsWith(rest, L"volume")) {
+        result->commandWord = ReadVolumeOption(rest + 6);
+    }
+}
+
+} // namespace
+
+void ReadCommandLine(const WCHAR* text, CommandLine* result)
+{
+    result->commandWord = CMD_OPEN;
+    result->parent = nullptr;
+    result->refusedPath[0] = 0;
+    WCHAR token[CMD_TOKEN_CAPACITY];
+    g_mediaPath[0] = 0;
+
+    const WCHAR* cursor = text;
+    NextCmdToken(cursor, token);  // the program's own path
+    for (WCHAR first = NextCmdToken(cursor, token); first != 0;
+         first = NextCmdToken(cursor, token)) {
+        if (first == L'/' || first == L'-') {
+            ReadOption(token + 1, result);
+        } else if (wcslen(token) >= MEDIA_PATH_CAPACITY) {
+            // Never keep a path cut short: it could name another file.
+            g_mediaPath[0] = 0;
+            CopyText(result->refusedPath, TITLE_LINE_CAPACITY, token);
+        } else {
+            CopyText(g_mediaPath, MEDIA_PATH_CAPACITY, token);
+            result->refusedPath[0] = 0;
+        }
+    }
+}

@@ -1,0 +1,9 @@
+// Keys, the left click and the right-button volume drag on the strip.
+#pragma once
+
+#include <windows.h>
+
+void HandleKeyDown(WPARAM virtualKey);
+void HandleRightButtonDown(HWND window, LPARAM position);
+void HandleMouseMove(HWND window, LPARAM position);
+void HandleRightButtonUp();

@@ -1,0 +1,98 @@
+#include "app/main_window.h"
+#include "app/input.h"
+#include "app/remote.h"
+#include "app/state.h"
+#include "player/player.h"
+#include "strip/paint.h"
+#include "strip/progress.h"
+
+
+const WCHAR STRIP_CLASS_NAME[] = L"Tallyvox";
+
+namespace {
+
+const int STRIP_WIDTH = 200;
+const int STRIP_HEIGHT = 62;
+const WORD ICON_RESOURCE_ID = 1;
+
+void Repaint(HWND window)
+{
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+} // namespace
+
+void RegisterStripClass(HINSTANCE instance)
+{
+    WNDCLASSW windowClass = {};
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = MainWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(ICON_RESOURCE_ID));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = nullptr;  // the strip paints every pixel itself
+    windowClass.lpszClassName = STRIP_CLASS_NAME;
+    RegisterClassW(&windowClass);
+}
+
+HWND CreateStripWindow(HINSTANCE instance, HWND parent)
+{
+    DWORD style = parent ? WS_CHILD | WS_VISIBLE : WS_OVERLAPPEDWINDOW;
+    return CreateWindowExW(WS_EX_ACCEPTFILES, STRIP_CLASS_NAME, STRIP_CLASS_NAME, style, CW_USEDEFAULT, CW_USEDEFAULT,
+                           STRIP_WIDTH, STRIP_HEIGHT, parent, nullptr, instance, nullptr);
+}
+
+void HandleDroppedFiles(HDROP drop)
+{
+    // Room for any name g_mediaPath can hold and one character more, so a
+    // longer name reaches the open too long and is refused, never cut.
+    WCHAR name[MEDIA_PATH_CAPACITY + 1];
+    UINT copied = DragQueryFileW(drop, 0, name, MEDIA_PATH_CAPACITY + 1);
+    DragFinish(drop);
+    if (copied == 0) return;  // nothing to open
+    PlayerOpen(&g_player, name);
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_PAINT:
+        PaintStrip(window);
+        return 0;
+    case WM_WINDOWPOSCHANGED:
+        UpdateLayout(window);
+        return 0;
+    case WM_COPYDATA:
+        HandleRemoteCommand(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        return 1;
+    case WM_KEYDOWN:
+        HandleKeyDown(wParam);
+        return 0;
+    case WM_TIMER:
+        HandleTimerTick(window);
+        return 0;
+    case WM_MOUSEMOVE:
+        HandleMouseMove(window, lParam);
+        return 0;
+    case WM_LBUTTONDOWN:
+        PlayerTogglePause(&g_player);
+        return 0;
+    case WM_RBUTTONDOWN:
+        HandleRightButtonDown(window, lParam);
+        return 0;
+    case WM_RBUTTONUP:
+        HandleRightButtonUp();
+        return 0;
+    case WM_DROPFILES:
+        HandleDroppedFiles(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case WM_GRAPHNOTIFY:
+        PlayerHandleEvents(&g_player);
+        Repaint(window);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}

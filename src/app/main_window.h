@@ -1,0 +1,20 @@
+// The strip window: its class, its creation and the window procedure.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+extern const WCHAR STRIP_CLASS_NAME[];   // also the window title: "Tallyvox"
+
+const UINT_PTR TICK_TIMER_ID = 1;
+const UINT TICK_INTERVAL_MS = 100;
+
+void RegisterStripClass(HINSTANCE instance);
+
+// A top-level strip, or a child of parent when parent is not null.
+HWND CreateStripWindow(HINSTANCE instance, HWND parent);
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Opens the first file of a drop and releases the drop.
+void HandleDroppedFiles(HDROP drop);

@@ -1,0 +1,53 @@
+// The program's whole state: fixed-size globals that live from start to exit.
+#pragma once
+
+#include <windows.h>
+
+// Command codes carried in the low 16 bits of a command word; the argument
+// (a volume level or change) rides in the high 16 bits.
+enum : DWORD {
+    CMD_OPEN = 0,
+    CMD_PLAY = 1,
+    CMD_PAUSE = 2,
+    CMD_TOGGLE = 3,
+    CMD_STOP = 4,
+    CMD_SET_VOLUME = 5,
+    CMD_ADD_VOLUME = 6,
+};
+
+// Capacities in wide characters, the terminating NUL included.
+const int MEDIA_PATH_CAPACITY = 1024;
+const int TITLE_LINE_CAPACITY = 200;
+const int STATUS_LINE_CAPACITY = 200;
+
+// How long the volume bar stays after a volume key or command: 2 s of ticks.
+const int VOLUME_DISPLAY_TICKS = 20;
+
+extern WCHAR g_mediaPath[MEDIA_PATH_CAPACITY];
+extern WCHAR g_titleLine[TITLE_LINE_CAPACITY];
+extern WCHAR g_statusLine[STATUS_LINE_CAPACITY];
+
+extern HWND g_mainWindow;
+extern HFONT g_stripFont;
+extern HWND g_dockTarget;
+
+extern int g_dockSide;
+extern int g_stripWidth;
+extern int g_lineHeight;
+extern int g_progressWidth;
+extern LONGLONG g_position;
+extern LONGLONG g_duration;
+extern int g_volumeDisplayTicks;
+extern int g_dragBaseLevel;
+extern int g_dragOriginX;
+extern int g_flickerSeed;
+
+// The last place in text that holds ch, the terminator included, or null.
+const WCHAR* FindLastChar(const WCHAR* text, WCHAR ch);
+
+// The text after the last backslash of path, or the whole path.
+const WCHAR* FileNamePart(const WCHAR* path);
+
+// Copies source into a buffer of capacity characters, cutting what does not
+// fit; the result is always terminated. Returns the characters copied.
+int CopyText(WCHAR* buffer, int capacity, const WCHAR* source);

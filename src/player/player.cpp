@@ -1,0 +1,145 @@
+#include "player/player.h"
+#include "app/state.h"
+
+#include <wchar.h>
+
+Player g_player;
+
+namespace {
+
+const LONG NEW_GRAPH_VOLUME = -500;   // level 9500
+const int STATE_WAIT_CALLS = 30;
+const DWORD STATE_WAIT_MS = 1000;
+const DWORD PAUSE_POLL_MS = 100;
+const int PAUSE_POLLS = 50;          // 5 s: a graph stuck running must not freeze us
+
+template <typename Interface>
+void ReleaseInterface(Interface*& pointer)
+{
+    if (pointer) pointer->Release();
+    pointer = nullptr;
+}
+
+// Gives back whatever PlayerCreate obtained before it found the graph unusable.
+void ReleaseAll(Player* player)
+{
+    ReleaseInterface(player->seeking);
+    ReleaseInterface(player->audio);
+    ReleaseInterface(player->events);
+    ReleaseInterface(player->control);
+    ReleaseInterface(player->graph);
+}
+
+} // namespace
+
+int PlayerCreate(Player* player, HWND notifyWindow)
+{
+    player->graph = nullptr;
+    player->control = nullptr;
+    player->events = nullptr;
+    player->audio = nullptr;
+    player->seeking = nullptr;
+    player->videoWindow = nullptr;
+    player->eventMask = 0;
+    player->filterState = State_Stopped;
+    player->volume = NEW_GRAPH_VOLUME;
+
+    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
+                                IID_IGraphBuilder, reinterpret_cast<void**>(&player->graph)))) {
+        player->graph = nullptr;
+        return 0;
+    }
+    IGraphBuilder* graph = player->graph;
+    graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&player->control));
+    graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&player->events));
+    graph->QueryInterface(IID_IBasicAudio, reinterpret_cast<void**>(&player->audio));
+    graph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&player->seeking));
+
+    // Everything else relies on both; a graph without them is no graph.
+    if (!player->control || !player->events) {
+        ReleaseAll(player);
+        return 0;
+    }
+
+    player->events->SetNotifyWindow(reinterpret_cast<OAHWND>(notifyWindow), WM_GRAPHNOTIFY, 0);
+    if (player->audio) player->audio->put_Volume(player->volume);
+    return 1;
+}
+
+void PlayerSetVolume(Player* player, int level)
+{
+    if (!player->graph || !player->audio) return;
+    if (level < 0) level = 0;
+    if (level > 10000) level = 10000;
+    LONG volume = level - 10000;
+    if (SUCCEEDED(player->audio->put_Volume(volume))) player->volume = volume;
+}
+
+void PlayerWaitState(Player* player)
+{
+    if (!player->graph) return;
+    for (int call = 0; call < STATE_WAIT_CALLS; ++call) {
+        if (player->control->GetState(STATE_WAIT_MS, &player->filterState) == S_OK) return;
+    }
+}
+
+void PlayerPause(Player* player)
+{
+    if (!player->graph) return;
+    player->control->Pause();
+    for (int poll = 0;; ++poll) {
+        PlayerWaitState(player);
+        if (player->filterState != State_Running || poll == PAUSE_POLLS) return;
+        Sleep(PAUSE_POLL_MS);
+    }
+}
+
+void PlayerPlay(Player* player)
+{
+    if (!player->graph) return;
+    player->control->Run();
+    PlayerWaitState(player);
+}
+
+void PlayerTogglePause(Player* player)
+{
+    if (!player->graph) return;
+    // The stored state decides: after the end of the media a toggle runs again.
+    if (player->filterState == State_Running) PlayerPause(player);
+    else player->control->Run();
+    PlayerWaitState(player);
+}
+
+void PlayerHandleEvents(Player* player)
+{
+    if (!player->graph) return;
+    long code;
+    LONG_PTR param1, param2;
+    while (SUCCEEDED(player->events->GetEvent(&code, &param1, &param2, 0))) {
+        player->events->FreeEventParams(code, param1, param2);
+        player->eventMask |= 1UL << (code & 31);
+        wsprintfW(g_statusLine, L"State:%x", player->eventMask);
+        if (code == EC_COMPLETE) player->filterState = State_Stopped;
+    }
+}
+
+void PlayerStop(Player* player)
+{
+    if (!player->graph) return;
+    PlayerPause(player);
+    player->control->Stop();
+    if (IVideoWindow* video = player->videoWindow) {
+        video->put_Visible(OAFALSE);
+        video->put_MessageDrain(0);
+        video->put_Owner(0);
+    }
+}
+
+void PlayerRelease(Player* player)
+{
+    if (!player->graph) return;
+    PlayerStop(player);
+    ReleaseInterface(player->videoWindow);
+    ReleaseAll(player);
+    player->filterState = State_Stopped;
+}

@@ -1,0 +1,47 @@
+// The one DirectShow filter graph and everything done to it.
+#pragma once
+
+#ifndef STRSAFE_NO_DEPRECATE
+#define STRSAFE_NO_DEPRECATE  // dshow.h pulls in strsafe.h, which bans wsprintfW
+#endif
+#include <windows.h>
+#include <dshow.h>
+
+// Posted by the graph to the strip window when events wait in its queue.
+const UINT WM_GRAPHNOTIFY = WM_USER + 106;
+
+// Each non-null interface pointer holds one COM reference. While graph is
+// non-null, control and events are too; audio, seeking and videoWindow may
+// be null.
+struct Player {
+    IGraphBuilder* graph;
+    IMediaControl* control;
+    IMediaEventEx* events;
+    IBasicAudio* audio;
+    IMediaSeeking* seeking;
+    IVideoWindow* videoWindow;
+    LONG volume;              // 1/100 dB, -10000 (silence) to 0 (full)
+    ULONG eventMask;          // OR of 1 << (code & 31) over drained events
+    OAFilterState filterState;
+};
+
+extern Player g_player;
+
+// The volume level, 0..10000, that the rest of the program speaks of.
+inline int VolumeLevel(const Player* player) { return player->volume + 10000; }
+
+int PlayerCreate(Player* player, HWND notifyWindow);
+void PlayerSetVolume(Player* player, int level);
+void PlayerWaitState(Player* player);
+void PlayerPause(Player* player);
+void PlayerPlay(Player* player);
+void PlayerTogglePause(Player* player);
+void PlayerHandleEvents(Player* player);
+void PlayerStop(Player* player);
+void PlayerRelease(Player* player);
+
+// Renders and runs path; 1 when it plays, 0 when it does not.
+int PlayerOpen(Player* player, const WCHAR* path);
+
+// Shows that path could not be opened, on the title line and the path line.
+void ShowOpenFailure(const WCHAR* path);

@@ -1,0 +1,27 @@
+#include "strip/progress.h"
+#include "app/state.h"
+
+int UpdateProgress(Player* player, int width)
+{
+    if (!player->graph) return 0;
+    int progress = 0;
+    if (player->seeking && SUCCEEDED(player->seeking->GetCurrentPosition(&g_position)) && g_duration != 0) {
+        progress = int(LONGLONG(width) * g_position / g_duration);
+    }
+    // Copied, never formatted: a file name may hold a percent sign.
+    CopyText(g_titleLine, TITLE_LINE_CAPACITY, FileNamePart(g_mediaPath));
+    return progress;
+}
+
+int NextFlickerSeed(int seed)
+{
+    return int(UINT(seed) * 323u + 12345u);
+}
+
+void HandleTimerTick(HWND window)
+{
+    if (g_volumeDisplayTicks != 0) --g_volumeDisplayTicks;
+    g_progressWidth = UpdateProgress(&g_player, g_stripWidth);
+    InvalidateRect(window, nullptr, FALSE);
+    g_flickerSeed = NextFlickerSeed(g_flickerSeed);
+}
