@@ -1,0 +1,12 @@
+#!/bin/sh
+# Installs what is missing, cross-builds Tallyvox and its tests, and runs the
+# whole suite under Wine on a private virtual display. Leaves nothing running.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TALLYVOX_BUILD:-$root/build}
+sh "$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DTALLYVOX_TESTS=ON >/dev/null
+cmake --build "$build"
+cd "$build"
+ctest --output-on-failure "$@"

@@ -1,0 +1,7 @@
+# Sourced with $bed set: the environment every Wine process of the bed gets.
+export HOME="$bed/home"
+export WINEPREFIX="$bed/prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export DISPLAY="$(cat "$bed/display")"
+unset WAYLAND_DISPLAY

@@ -1,0 +1,2 @@
+// Fake DirectShow objects for failure injection and call counting.
+#include "fakes.h"

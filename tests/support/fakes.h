@@ -1,0 +1,2 @@
+// Fake DirectShow objects for failure injection and call counting.
+#pragma once

@@ -1,0 +1,27 @@
+#include "window_helpers.h"
+
+void PumpMessages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+HWND CreatePlainWindow(int x, int y, int width, int height)
+{
+    static ATOM atom;
+    if (!atom) {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"TallyvoxTestPlain";
+        windowClass.hbrBackground = HBRUSH(GetStockObject(BLACK_BRUSH));
+        atom = RegisterClassW(&windowClass);
+    }
+    HWND window = CreateWindowExW(0, L"TallyvoxTestPlain", L"plain", WS_POPUP | WS_VISIBLE, x, y, width, height,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    PumpMessages();
+    return window;
+}
