@@ -1,10 +1,9 @@
 // Robustness: hundreds of malformed launches against a running strip, and
-// hundreds of opens in one strip that must leak no handle, GDI or USER object
-// and no memory.
+// hundreds of opens in one strip that must keep no graph, handle, GDI or USER
+// object and no memory beyond what Wine's DirectShow keeps by itself.
 #include "app/main_window.h"
 #include "app/state.h"
 #include "player/player.h"
-#include "strip/progress.h"
 
 #include <gtest/gtest.h>
 #include <psapi.h>
@@ -206,8 +205,9 @@ TEST_F(RobustnessTest, MalformedLaunchesLeaveTheStripRunning)
     ASSERT_TRUE(PumpUntil([&] { return (window = FindWindowW(STRIP_CLASS_NAME, nullptr)) != nullptr; }, 20000));
 
     Random random = { 0x7A11F0C5ULL };
-    const int LAUNCHES = 240, CHECK_EVERY = 40;
+    const int LAUNCHES = 300, CHECK_EVERY = 50;
     DWORD start = GetTickCount(), slowest = 0;
+    int longest = 0;
     for (int n = 1; n <= LAUNCHES; ++n) {
         line.length = 0;
         line.Put(L"\"" TALLYVOX_EXE L"\"");
@@ -215,6 +215,7 @@ TEST_F(RobustnessTest, MalformedLaunchesLeaveTheStripRunning)
             if (random.Below(4)) line.Put(random.Below(4) ? L" " : L"\t");
             PutToken(line, random);
         }
+        if (line.length > longest) longest = line.length;
         DWORD began = GetTickCount();
         Process launch;
         ASSERT_TRUE(launch.Start(line.text)) << "launch " << n << ": " << GetLastError();
@@ -239,8 +240,8 @@ TEST_F(RobustnessTest, MalformedLaunchesLeaveTheStripRunning)
         EXPECT_EQ(0u, Launch(L"/play"));
     }
     DWORD spent = GetTickCount() - start;
-    printf("[ robust   ] %d malformed launches in %lu ms (%lu ms each on average, slowest %lu ms)\n", LAUNCHES,
-           spent, spent / LAUNCHES, slowest);
+    printf("[ robust   ] %d malformed launches (up to %d characters) in %lu ms (%lu ms each on average, slowest "
+           "%lu ms)\n", LAUNCHES, longest, spent, spent / LAUNCHES, slowest);
 
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(0u, strip.Finish(20000));
@@ -413,13 +414,10 @@ TEST_F(RobustnessTest, LongRunsOfOpensLoseNothing)
         return PlayerOpen(&g_player, path) == 0 && g_player.graph == nullptr &&
                wcsncmp(g_titleLine, L"\u5931\u6557:", 3) == 0 && wcsncmp(g_mediaPath, L"\u5931\u6557:", 3) == 0;
     };
-
-    const int OPENS = 300, WARM_UP = 30;
-    Footprint before = {};
-    Cost budget = { 0, 0 };
-    DWORD start = GetTickCount();
-    for (int n = 0; n < OPENS && !HasFailure(); ++n) {
-        if (n == WARM_UP) before = Footprint::Now();
+    // Open n of a cycle of ten; quiet leaves out the video and the missing
+    // file, whose memory Wine keeps in amounts that vary from run to run.
+    // Returns what Wine itself keeps of that open.
+    auto step = [&](int n, bool quiet) {
         // A graph the open lets go of must go with its last reference: hold
         // one of our own across the open and give it back last.
         IGraphBuilder* old = g_player.graph;
@@ -444,8 +442,8 @@ TEST_F(RobustnessTest, LongRunsOfOpensLoseNothing)
             cost = wine[JUNK];
             break;
         case 4:
-            EXPECT_TRUE(failsVisibly(missing)) << "open " << n;
-            cost = wine[MISSING];
+            EXPECT_TRUE(failsVisibly(quiet ? junk : missing)) << "open " << n;
+            cost = wine[quiet ? JUNK : MISSING];
             break;
         case 5: // played to its end: the next open reuses the graph and keeps the volume
             EXPECT_TRUE(opensGood(shortClip)) << "open " << n;
@@ -459,8 +457,8 @@ TEST_F(RobustnessTest, LongRunsOfOpensLoseNothing)
             cost = { wine[WAV].handles - wine[GRAPH_ONLY].handles, wine[WAV].mib - wine[GRAPH_ONLY].mib };
             break;
         case 7:
-            EXPECT_TRUE(opensGood(video)) << "open " << n;
-            cost = wine[VIDEO];
+            EXPECT_TRUE(opensGood(quiet ? file : video)) << "open " << n;
+            cost = wine[quiet ? WAV : VIDEO];
             break;
         case 9: // refused before any render
             EXPECT_TRUE(failsVisibly(longPath)) << "open " << n;
@@ -469,17 +467,34 @@ TEST_F(RobustnessTest, LongRunsOfOpensLoseNothing)
         }
         if (old && old != g_player.graph) EXPECT_EQ(0u, old->Release()) << "open " << n << " kept the old graph";
         else if (old) old->Release();
-        if (n >= WARM_UP) budget.handles += cost.handles, budget.mib += cost.mib;
         Pump(30);
+        return cost;
+    };
+
+    const int OPENS = 300, WARM_UP = 30, QUIET_OPENS = 100;
+    Footprint before = {}, after = {};
+    Cost budget = { 0, 0 }, quietBudget = { 0, 0 };
+    DWORD start = GetTickCount();
+    for (int n = 0; n < OPENS && !HasFailure(); ++n) {
+        if (n == WARM_UP) before = Footprint::Now();
+        Cost cost = step(n, false);
+        if (n >= WARM_UP) budget.handles += cost.handles, budget.mib += cost.mib;
     }
+    after = Footprint::Now();
     DWORD spent = GetTickCount() - start;
-    Footprint after = Footprint::Now();
-    printf("[ robust   ] %d opens in %lu ms (%lu ms each on average)\n", OPENS, spent, spent / OPENS);
+    for (int n = 0; n < QUIET_OPENS && !HasFailure(); ++n) quietBudget.mib += step(n, true).mib;
+    Footprint quiet = Footprint::Now();
+    bool complete = !HasFailure();  // else the counts compare unlike runs
+    printf("[ robust   ] %d opens in %lu ms (%lu ms each on average), then %d quiet ones\n", OPENS, spent,
+           spent / OPENS, QUIET_OPENS);
     before.Print("after the warm-up");
     after.Print("at the end");
-    printf("[ robust   ] growth over %d opens: %+ld handles (Wine's own: %+.0f), %+.2f MiB (Wine's own: %+.2f)\n",
-           OPENS - WARM_UP, long(after.handles) - long(before.handles), budget.handles,
-           (double(after.privateBytes) - before.privateBytes) / 1048576.0, budget.mib);
+    quiet.Print("after the quiet opens");
+    printf("[ robust   ] growth over %d opens: %+ld handles (Wine's own: %+.0f), %+.2f MiB (Wine's own: about %+.0f); "
+           "over the quiet ones %+.2f MiB (Wine's own: %+.2f)\n", OPENS - WARM_UP,
+           long(after.handles) - long(before.handles), budget.handles,
+           (double(after.privateBytes) - before.privateBytes) / 1048576.0, budget.mib,
+           (double(quiet.privateBytes) - after.privateBytes) / 1048576.0, quietBudget.mib);
 
     // Still plays: a last open runs, and the tick sees the position move.
     EXPECT_TRUE(opensGood(final));
@@ -495,12 +510,19 @@ TEST_F(RobustnessTest, LongRunsOfOpensLoseNothing)
     PumpMessages();
     CoUninitialize();
 
-    // Beyond what Wine keeps by itself: a handle per dozen opens, a few fonts
-    // or windows, a few KiB an open would show.
+    // Wine's own share is exact for handles; GDI objects and windows it keeps
+    // none. Beyond that a handle per dozen opens, a few fonts or one window
+    // would show. Memory it keeps in varying amounts for videos and missing
+    // files, so the whole run is only held under its estimate, and the quiet
+    // run to 8 MiB above it (30 KiB an open).
+    if (!complete) return;
     EXPECT_LE(double(after.handles), double(before.handles) + budget.handles + 20);
     EXPECT_LE(after.gdi, before.gdi + 5);
-    EXPECT_LE(after.user, before.user + 2);
-    EXPECT_LE(double(after.privateBytes) / 1048576.0, before.privateBytes / 1048576.0 + budget.mib * 1.15 + 8);
+    EXPECT_LE(after.user, before.user + 1);
+    EXPECT_LE(double(after.privateBytes - before.privateBytes) / 1048576.0, budget.mib + 8);
+    EXPECT_LE(double(quiet.privateBytes) / 1048576.0, after.privateBytes / 1048576.0 + quietBudget.mib + 8);
+    EXPECT_LE(quiet.gdi, after.gdi + 5);
+    EXPECT_LE(quiet.user, after.user + 1);
 }
 
 } // namespace

@@ -48,6 +48,26 @@ def tool(*args):
     return subprocess.run(args, env=ENV, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=30).stdout
 
 
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+# Colour families of the band's bottom row (each channel dimmed by 240..255/256).
+def family(rgb):
+    level = tuple(0 if c < 60 else 1 if 90 <= c <= 150 else 2 if c >= 200 else 9 for c in rgb)
+    return {(2, 0, 0): "red", (0, 2, 0): "green", (2, 2, 0): "yellow", (0, 2, 2): "cyan",
+            (1, 1, 1): "grey", (1, 1, 0): "olive", (0, 1, 1): "teal"}.get(level)
+
+
+LEFT = {"red": "volume", "green": "running", "yellow": "paused", "cyan": "stopped"}
+RIGHT_OF = {"volume": "grey", "running": "grey", "paused": "olive", "stopped": "teal"}
+
+
 # ---- processes and windows
 
 def launch(*args):
@@ -59,10 +79,14 @@ def launch(*args):
 
 def forward(*args):
     """A later launch: it must hand its command over and exit with 0."""
-    code = subprocess.run(["wine", EXE, *args], env=ENV, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                          stderr=subprocess.DEVNULL, timeout=60).returncode
-    check(code == 0, f"launch {' '.join(args)} exited with {code}")
-    check(len(strips()) == 1, f"after launch {' '.join(args)}: {len(strips())} strips")
+    what = "launch " + " ".join(args)
+    proc = launch(*args)
+    try:
+        code = proc.wait(timeout=15)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"{what} did not exit ({len(strips())} strips)")
+    check(code == 0, f"{what} exited with {code}")
+    check(len(strips()) == 1, f"after {what}: {len(strips())} strips")
 
 
 def strips():
@@ -86,7 +110,6 @@ def geometry(win):
 
 class Strip:
     def __init__(self, win):
-        self.win = win
         x, y, w, h = geometry(win)
         border = (w - CLIENT_W) // 2
         self.frame = (x, y)
@@ -142,26 +165,6 @@ class Strip:
     def keys(self, *names):
         for name in names:
             tool("xdotool", "key", name)
-
-
-# Colour families of the band's bottom row (each channel dimmed by 240..255/256).
-def family(rgb):
-    level = tuple(0 if c < 60 else 1 if 90 <= c <= 150 else 2 if c >= 200 else 9 for c in rgb)
-    return {(2, 0, 0): "red", (0, 2, 0): "green", (2, 2, 0): "yellow", (0, 2, 2): "cyan",
-            (1, 1, 1): "grey", (1, 1, 0): "olive", (0, 1, 1): "teal"}.get(level)
-
-
-LEFT = {"red": "volume", "green": "running", "yellow": "paused", "cyan": "stopped"}
-RIGHT_OF = {"volume": "grey", "running": "grey", "paused": "olive", "stopped": "teal"}
-
-
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 def grows(strip, what):
