@@ -1,0 +1,182 @@
+#!/usr/bin/env python3
+"""Measures tallyvox.exe against minimal programs doing the same work, under
+Wine in a bed that scripts/bench.sh brought up, and prints a table. Every
+figure is the median of several runs; tallyvox and its baseline alternate.
+
+usage: bench.py BUILD_DIR BED_DIR
+environment: BENCH_RUNS (default 7), BENCH_CPU_SECONDS (default 10)
+"""
+import array
+import math
+import os
+import re
+import statistics
+import subprocess
+import sys
+import time
+import wave
+
+BUILD, BED = sys.argv[1:3]
+RUNS = int(os.environ.get("BENCH_RUNS", "7"))
+CPU_SECONDS = int(os.environ.get("BENCH_CPU_SECONDS", "10"))
+WARM_UP = 2  # seconds a player runs before its CPU time counts: start-up is measured elsewhere
+with open(os.path.join(BED, "display")) as f:
+    DISPLAY = f.read().strip()
+ENV = dict(os.environ, HOME=os.path.join(BED, "home"), WINEPREFIX=os.path.join(BED, "prefix"),
+           WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d", DISPLAY=DISPLAY)
+ENV.pop("WAYLAND_DISPLAY", None)
+TALLYVOX = os.path.join(BUILD, "tallyvox.exe")
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msimg32.dll", "shell32.dll", "ole32.dll",
+               "oleaut32.dll", "advapi32.dll", "msvcrt.dll", "comctl32.dll", "shlwapi.dll"}
+
+
+def bench_exe(name):
+    return os.path.join(BUILD, "bench", name + ".exe")
+
+
+def win_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def write_tone(path, seconds):
+    """A 441 Hz tone, 44.1 kHz stereo 16-bit: what a player plays every day."""
+    period = array.array("h")
+    for i in range(100):
+        sample = int(8000 * math.sin(2 * math.pi * i / 100))
+        period.extend((sample, sample))
+    with wave.open(path, "wb") as w:
+        w.setnchannels(2)
+        w.setsampwidth(2)
+        w.setframerate(44100)
+        w.writeframes(period.tobytes() * (441 * seconds))
+
+
+def wine(*args):
+    done = subprocess.run(["wine", *args], env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                          timeout=900)
+    if done.returncode != 0:
+        sys.exit(f"{os.path.basename(args[0])} failed ({done.returncode}): {done.stdout}{done.stderr}")
+    return done.stdout
+
+
+def start(*args):
+    return subprocess.Popen(["wine", *args], env=ENV, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+
+
+def result(output):
+    """(tallyvox median, baseline median, tallyvox minimum, baseline minimum)."""
+    return tuple(float(value) for value in re.search(r"RESULT (\S+) (\S+) (\S+) (\S+)", output).groups())
+
+
+def cpu_seconds(pid):
+    """User and system time of a Wine process, all its threads, from /proc."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def playing_cpu(args, closes):
+    """CPU seconds a player spends over CPU_SECONDS of playback, after WARM_UP."""
+    proc = start(*args)
+    try:
+        time.sleep(WARM_UP)
+        before = cpu_seconds(proc.pid)
+        time.sleep(CPU_SECONDS)
+        spent = cpu_seconds(proc.pid) - before
+        if closes:
+            wine(bench_exe("bench_driver"), "close")
+        proc.wait(timeout=30)
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+    return spent
+
+
+def forwarding(tone):
+    """Medians of the launch and its baseline, and of the bare record round trip."""
+    strip = start(TALLYVOX, win_path(tone))
+    try:
+        wine(bench_exe("bench_driver"), "wait")
+        time.sleep(1)
+        output = wine(bench_exe("bench_driver"), "forward", str(RUNS), win_path(TALLYVOX),
+                      win_path(bench_exe("bench_console")))
+        return result(output), float(re.search(r"RECORD (\S+)", output)[1])
+    finally:
+        wine(bench_exe("bench_driver"), "close")
+        strip.wait(timeout=30)
+
+
+def steady_cpu(tone):
+    product, baseline = [], []
+    for _ in range(RUNS):
+        product.append(playing_cpu([TALLYVOX, win_path(tone)], closes=True))
+        baseline.append(playing_cpu([bench_exe("dshow_baseline"), win_path(tone), str(WARM_UP + CPU_SECONDS + 1)],
+                                    closes=False))
+    return statistics.median(product), statistics.median(baseline), min(product), min(baseline)
+
+
+def imports():
+    dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", TALLYVOX], stdout=subprocess.PIPE, text=True).stdout
+    return sorted({name.lower() for name in re.findall(r"DLL Name: (\S+)", dump)})
+
+
+def machine():
+    model = "?"
+    with open("/proc/cpuinfo") as f:
+        for line in f:
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+    version = subprocess.run(["wine", "--version"], env=ENV, stdout=subprocess.PIPE, text=True).stdout.strip()
+    return f"{os.cpu_count()} CPUs, {model}, {version}"
+
+
+def main():
+    media = os.path.join(BUILD, "bench-media")
+    os.makedirs(media, exist_ok=True)
+    tone = os.path.join(media, "tone.wav")
+    write_tone(tone, WARM_UP + CPU_SECONDS + 4)
+    time.sleep(3)  # the bed's own services finish starting
+
+    rows, notes, minima = [], [], []
+
+    def ratio_row(name, unit, values, target):
+        product, baseline, product_min, baseline_min = values
+        ratio = product / baseline
+        met = ("yes" if ratio <= target else "NO") if target else "-"
+        rows.append((name, f"{product:.3f} {unit}", f"{baseline:.3f} {unit}", f"{ratio:.2f}",
+                     f"<= {target:.2f}" if target else "-", met))
+        minima.append(f"{name.split(' vs ')[0]} {product_min:.3f}/{baseline_min:.3f} {unit} "
+                      f"({product_min / baseline_min:.2f})")
+        print(f"  {name}: {product:.3f} / {baseline:.3f} {unit}", flush=True)
+
+    print(f"Machine: {machine()}\nRuns per figure: {RUNS} (medians)", flush=True)
+    launches, record = forwarding(tone)
+    ratio_row("forwarding launch /play vs console program", "ms", launches, 1.15)
+    notes.append(f"The strip finds and carries out a /play record sent without a process start in {record:.3f} ms.")
+    ratio_row("start-up to first paint vs window program", "ms",
+              result(wine(bench_exe("bench_driver"), "startup", str(RUNS), win_path(TALLYVOX),
+                          win_path(bench_exe("bench_window")))), 1.25)
+    ratio_row(f"CPU over {CPU_SECONDS} s of playback vs bare DirectShow", "s", steady_cpu(tone), 1.2)
+    ratio_row("tick (progress + full paint) vs empty paint", "us",
+              result(wine(bench_exe("bench_tick"), win_path(tone), "2000")), None)
+    notes.append("Minima (tallyvox/baseline, ratio): " + "; ".join(minima) + ".")
+    size = os.path.getsize(TALLYVOX)
+    rows.append(("tallyvox.exe size", f"{size} B", "-", "-", "<= 32768 B", "yes" if size <= 32768 else "NO"))
+    dlls = imports()
+    rows.append(("tallyvox.exe DLL imports", f"{len(dlls)} DLLs", "-", "-", "system DLLs only",
+                 "yes" if set(dlls) <= SYSTEM_DLLS else "NO"))
+    notes.append("Imports: " + " ".join(dlls) + ".")
+
+    header = ("measurement", "tallyvox", "baseline", "ratio", "target", "met?")
+    widths = [max(len(row[i]) for row in rows + [header]) for i in range(len(header))]
+    print()
+    for row in [header, tuple("-" * w for w in widths)] + rows:
+        print(" | ".join(cell.ljust(w) for cell, w in zip(row, widths)).rstrip())
+    print("\n" + "\n".join(notes))
+
+
+if __name__ == "__main__":
+    main()
