@@ -23,6 +23,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     g_mainWindow = CreateStripWindow(instance, commandLine.parent);
     if (!g_mainWindow) return 0;  // e.g. /P named no window: nothing to show, so nothing plays
     ShowWindow(g_mainWindow, SW_SHOWNORMAL);
+    UpdateWindow(g_mainWindow);  // paint now, not after COM and the graph have started
     SetTimer(g_mainWindow, TICK_TIMER_ID, TICK_INTERVAL_MS, nullptr);
     CoInitialize(nullptr);
     PlayerCreate(&g_player, g_mainWindow);
