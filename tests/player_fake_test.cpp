@@ -12,31 +12,28 @@
 namespace {
 
 const std::wstring FAILED_PREFIX = L"\u5931\u6557:";
-const HWND NOTIFY_WINDOW = reinterpret_cast<HWND>(0x1234);
+const HWND NOTIFY_WINDOW = reinterpret_cast<HWND>(0x1234);  // 4660 in the log
+using Calls = std::vector<std::string>;
 
-std::vector<std::string> Releases()
+Calls Starting(const std::string& prefix)
 {
-    std::vector<std::string> releases;
+    Calls found;
     for (const std::string& call : g_fakeCalls) {
-        if (call.size() > 8 && call.compare(call.size() - 8, 8, ".Release") == 0) releases.push_back(call);
+        if (call.rfind(prefix, 0) == 0) found.push_back(call);
     }
-    return releases;
+    return found;
 }
 
-int IndexOf(const std::string& call)
+// Every field of the record, so that a mismatch names it.
+std::string Fields(const Player& p)
 {
-    for (size_t i = 0; i < g_fakeCalls.size(); ++i) {
-        if (g_fakeCalls[i] == call) return int(i);
-    }
-    return -1;
+    char text[256];
+    snprintf(text, sizeof text, "graph %p control %p events %p audio %p seeking %p video %p vol %ld mask %lx state %ld",
+             p.graph, p.control, p.events, p.audio, p.seeking, p.videoWindow, p.volume, p.eventMask, p.filterState);
+    return text;
 }
 
-// The record byte for byte, to see that nothing in it changed.
-std::string Snapshot(const Player& player)
-{
-    return std::string(reinterpret_cast<const char*>(&player), sizeof player);
-}
-
+// The set is installed as the player's graph, with no calls logged yet.
 class PlayerFake : public testing::Test {
 protected:
     FakeGraphSet set;
@@ -44,7 +41,7 @@ protected:
     {
         CoInitialize(nullptr);
         g_player = Player{};
-        g_player.volume = -500;
+        set.Install(&g_player);
         g_fakeCalls.clear();
     }
     void TearDown() override
@@ -57,24 +54,22 @@ protected:
         g_duration = 0;
         CoUninitialize();
     }
-    // The set installed as the player's graph, with no calls logged yet.
-    void Install(bool withVideo = true)
+    // Opens path on the set as a graph that was used before, with the log cleared.
+    int Open(const wchar_t* path)
     {
-        set.Install(&g_player, withVideo);
+        g_player.filterState = State_Stopped;
         g_fakeCalls.clear();
+        return PlayerOpen(&g_player, path);
     }
 };
 
 TEST_F(PlayerFake, WithoutGraphNoOperationCallsOrChangesAnything)
 {
-    Install();
     set.events.queue = {1, 3};
-    g_player.graph = nullptr;
-    g_player.eventMask = 0x40;
-    g_player.filterState = State_Running;
+    g_player = Player{nullptr, &set.control, &set.events, &set.audio, &set.seeking, &set.video, -500, 0x40,
+                      State_Running};
     wcscpy(g_statusLine, L"State:40");
-    std::string before = Snapshot(g_player);
-
+    std::string before = Fields(g_player);
     PlayerSetVolume(&g_player, 2000);
     PlayerWaitState(&g_player);
     PlayerPause(&g_player);
@@ -83,75 +78,55 @@ TEST_F(PlayerFake, WithoutGraphNoOperationCallsOrChangesAnything)
     PlayerHandleEvents(&g_player);
     PlayerStop(&g_player);
     PlayerRelease(&g_player);
-
-    EXPECT_TRUE(g_fakeCalls.empty()) << g_fakeCalls.front();
-    EXPECT_EQ(before, Snapshot(g_player));
+    EXPECT_EQ(Calls{}, g_fakeCalls);
+    EXPECT_EQ(before, Fields(g_player));
     EXPECT_STREQ(L"State:40", g_statusLine);
 }
 
-TEST_F(PlayerFake, VolumeLevelIsClampedIntoTheAudioRange)
+TEST_F(PlayerFake, VolumeLevelIsClampedAndKeptOnlyWhenTheAudioTakesIt)
 {
-    Install();
-    const struct { int level; long volume; } cases[] = {
-        {-1, -10000}, {0, -10000}, {1, -9999}, {9500, -500}, {10000, 0},
-        {10001, 0},   {20000, 0},  {INT_MIN, -10000},        {INT_MAX, 0},
+    const struct { int level; HRESULT result; long sent, kept; } cases[] = {
+        {-1, S_OK, -10000, -10000}, {0, S_OK, -10000, -10000}, {1, S_OK, -9999, -9999}, {9500, S_OK, -500, -500},
+        {10000, S_OK, 0, 0}, {10001, S_OK, 0, 0}, {INT_MIN, S_OK, -10000, -10000}, {INT_MAX, S_OK, 0, 0},
+        {9000, E_FAIL, -1000, -1234}, {9000, S_FALSE, -1000, -1000},  // success is judged by the sign
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.level);
-        set.audio.volumes.clear();
+        g_fakeCalls.clear();
+        set.audio.putVolumeResult = c.result;
         g_player.volume = -1234;
         PlayerSetVolume(&g_player, c.level);
-        ASSERT_EQ(1u, set.audio.volumes.size());
-        EXPECT_EQ(c.volume, set.audio.volumes[0]);
-        EXPECT_EQ(c.volume, g_player.volume);
+        EXPECT_EQ(Calls{"audio.put_Volume(" + std::to_string(c.sent) + ")"}, g_fakeCalls);
+        EXPECT_EQ(c.kept, g_player.volume);
     }
-}
-
-TEST_F(PlayerFake, RefusedVolumeOrNoAudioKeepsTheStoredVolume)
-{
-    Install();
-    g_player.volume = -700;
-    set.audio.putVolumeResult = E_FAIL;
-    PlayerSetVolume(&g_player, 9000);
-    EXPECT_EQ(1, CountCalls("audio.put_Volume(-1000)"));
-    EXPECT_EQ(-700, g_player.volume);
-
-    set.audio.putVolumeResult = S_FALSE;  // success is judged by the sign
-    PlayerSetVolume(&g_player, 9000);
-    EXPECT_EQ(-1000, g_player.volume);
-
     g_player.audio = nullptr;
+    g_player.volume = -1234;
     g_fakeCalls.clear();
     PlayerSetVolume(&g_player, 3000);
-    EXPECT_TRUE(g_fakeCalls.empty());
-    EXPECT_EQ(-1000, g_player.volume);
+    EXPECT_EQ(Calls{}, g_fakeCalls);
+    EXPECT_EQ(-1234, g_player.volume);
 }
 
-TEST_F(PlayerFake, StateWaitEndsOnExactlySOkOrAfterThirtyCalls)
+TEST_F(PlayerFake, StateWaitsAreBounded)
 {
-    Install();
-    const struct { HRESULT result; int calls; } cases[] = {
-        {S_OK, 1}, {VFW_S_STATE_INTERMEDIATE, 30}, {S_FALSE, 30}, {E_FAIL, 30},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.result);
+    // The wait ends on exactly S_OK or after thirty calls.
+    for (HRESULT result : {S_OK, HRESULT(VFW_S_STATE_INTERMEDIATE), S_FALSE, E_FAIL}) {
+        SCOPED_TRACE(result);
         g_fakeCalls.clear();
-        set.control.getStateResult = c.result;
+        set.control.getStateResult = result;
         set.control.state = State_Paused;
         g_player.filterState = State_Running;
         PlayerWaitState(&g_player);
-        EXPECT_EQ(c.calls, CountCalls("control.GetState"));
+        EXPECT_EQ(result == S_OK ? 1 : 30, CountCalls("control.GetState"));
         EXPECT_EQ(State_Paused, g_player.filterState);
     }
-}
 
-TEST_F(PlayerFake, PauseWaitsWhileRunningButNotForever)
-{
-    Install();
+    // Pause waits while the graph runs, but not forever.
+    set.control.getStateResult = S_OK;
     set.control.state = State_Running;
+    g_fakeCalls.clear();
     PlayerPause(&g_player);  // follows the transport: settles paused at once
-    EXPECT_EQ(1, CountCalls("control.Pause"));
-    EXPECT_EQ(1, CountCalls("control.GetState"));
+    EXPECT_EQ((Calls{"control.Pause", "control.GetState"}), g_fakeCalls);
     EXPECT_EQ(State_Paused, g_player.filterState);
 
     // A graph that keeps running after Pause: the wait gives up (~5 s).
@@ -167,11 +142,9 @@ TEST_F(PlayerFake, PauseWaitsWhileRunningButNotForever)
 
 TEST_F(PlayerFake, DrainedEventsAccumulateIntoTheStatusLine)
 {
-    Install();
     const struct { std::vector<long> codes; ULONG maskBefore; const wchar_t* status; OAFilterState state; } cases[] = {
         {{1, 3}, 0, L"State:a", State_Stopped},
-        {{1}, 0, L"State:2", State_Stopped},
-        {{33}, 0, L"State:2", State_Running},   // folds onto bit 1, but is no completion
+        {{33}, 0, L"State:2", State_Running},  // folds onto bit 1, but is no completion
         {{3}, 0x2, L"State:a", State_Running},
         {{31}, 0, L"State:80000000", State_Running},
         {{}, 0x2, L"*******************", State_Running},
@@ -186,319 +159,196 @@ TEST_F(PlayerFake, DrainedEventsAccumulateIntoTheStatusLine)
         PlayerHandleEvents(&g_player);
         EXPECT_STREQ(c.status, g_statusLine);
         EXPECT_EQ(c.state, g_player.filterState);
-        EXPECT_EQ(c.codes.size() + 1, size_t(CountCalls("events.GetEvent")));
-        for (long code : c.codes) EXPECT_EQ(1, CountCalls("events.FreeEventParams(" + std::to_string(code) + ")"));
-        EXPECT_TRUE(CallsStartingWith("control.").empty());
+        // Each event is fetched and freed with its own parameters; nothing else is called.
+        Calls expected;
+        for (long code : c.codes) {
+            expected.push_back("events.GetEvent");
+            expected.push_back("events.FreeEventParams(" + std::to_string(code) + ")");
+        }
+        expected.push_back("events.GetEvent");
+        EXPECT_EQ(expected, g_fakeCalls);
     }
 }
 
 TEST_F(PlayerFake, ToggleRunsAfterCompletionAndPausesWhileRunning)
 {
-    Install();
     set.control.state = g_player.filterState = State_Running;
     set.events.queue = {EC_COMPLETE};
     PlayerHandleEvents(&g_player);
     g_fakeCalls.clear();
     PlayerTogglePause(&g_player);
-    EXPECT_EQ(1, CountCalls("control.Run"));
-    EXPECT_EQ(0, CountCalls("control.Pause"));
+    EXPECT_EQ((Calls{"control.Run", "control.GetState"}), g_fakeCalls);
     EXPECT_EQ(State_Running, g_player.filterState);
 
     g_fakeCalls.clear();
     PlayerTogglePause(&g_player);
-    EXPECT_EQ(0, CountCalls("control.Run"));
-    EXPECT_EQ(1, CountCalls("control.Pause"));
+    EXPECT_EQ((Calls{"control.Pause", "control.GetState", "control.GetState"}), g_fakeCalls);
     EXPECT_EQ(State_Paused, g_player.filterState);
 }
 
-TEST_F(PlayerFake, StopDetachesTheVideoWindowOnlyWhenThereIsOne)
+TEST_F(PlayerFake, ReleaseStopsDetachesAndGivesEverythingBackOnce)
 {
-    Install(false);
-    set.control.state = State_Running;
-    PlayerStop(&g_player);
-    EXPECT_EQ((std::vector<std::string>{"control.Pause", "control.GetState", "control.Stop"}), g_fakeCalls);
+    for (bool withVideo : {true, false}) {
+        SCOPED_TRACE(withVideo);
+        PlayerRelease(&g_player);
+        set.Install(&g_player, withVideo);
+        g_player.volume = -2345;
+        g_player.eventMask = 0x6;
+        g_player.filterState = set.control.state = State_Running;
+        g_fakeCalls.clear();
+        PlayerRelease(&g_player);
+        Calls expected = {"control.Pause", "control.GetState", "control.Stop", "video.put_Visible(0)",
+                          "video.put_MessageDrain(0)", "video.put_Owner(0)", "video.Release", "seeking.Release",
+                          "audio.Release", "events.Release", "control.Release", "graph.Release"};
+        if (!withVideo) expected.erase(expected.begin() + 3, expected.begin() + 7);
+        EXPECT_EQ(expected, g_fakeCalls);
+        EXPECT_TRUE(set.AllReferencesBack());
+        std::string released =
+            Fields(Player{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, -2345, 6, State_Stopped});
+        EXPECT_EQ(released, Fields(g_player));
 
-    g_player.videoWindow = &set.video;
-    g_fakeCalls.clear();
-    PlayerStop(&g_player);
-    EXPECT_EQ((std::vector<std::string>{"control.Stop", "video.put_Visible(0)", "video.put_MessageDrain(0)",
-                                        "video.put_Owner(0)"}),
-              std::vector<std::string>(g_fakeCalls.begin() + IndexOf("control.Stop"), g_fakeCalls.end()));
+        g_fakeCalls.clear();
+        PlayerRelease(&g_player);
+        EXPECT_EQ(Calls{}, g_fakeCalls);
+        EXPECT_EQ(released, Fields(g_player));
+    }
 }
 
-TEST_F(PlayerFake, ReleaseGivesEverythingBackInOrderAndOnlyOnce)
-{
-    Install();
-    g_player.volume = -2345;
-    g_player.eventMask = 0x6;
-    g_player.filterState = set.control.state = State_Running;
-    PlayerRelease(&g_player);
-    EXPECT_EQ((std::vector<std::string>{"video.Release", "seeking.Release", "audio.Release", "events.Release",
-                                        "control.Release", "graph.Release"}),
-              Releases());
-    EXPECT_LT(IndexOf("video.put_Owner(0)"), IndexOf("video.Release"));
-    EXPECT_TRUE(set.AllReferencesBack());
-    EXPECT_EQ(nullptr, g_player.graph);
-    EXPECT_EQ(nullptr, g_player.seeking);
-    EXPECT_EQ(nullptr, g_player.videoWindow);
-    EXPECT_EQ(State_Stopped, g_player.filterState);
-    EXPECT_EQ(-2345, g_player.volume);
-    EXPECT_EQ(0x6u, g_player.eventMask);
-
-    g_fakeCalls.clear();
-    std::string before = Snapshot(g_player);
-    PlayerRelease(&g_player);
-    EXPECT_TRUE(g_fakeCalls.empty());
-    EXPECT_EQ(before, Snapshot(g_player));
-}
-
-TEST_F(PlayerFake, CreateAfterReleaseStartsAFreshRecord)
-{
-    Install();
-    g_player.volume = -2345;
-    g_player.eventMask = 0x6;
-    PlayerRelease(&g_player);
-    g_fakeCalls.clear();
-
-    FakeGraphFactory factory(&set);
-    ASSERT_NE(0u, factory.cookie);
-    EXPECT_EQ(1, PlayerCreate(&g_player, NOTIFY_WINDOW));
-    EXPECT_EQ(&set.graph, g_player.graph);
-    EXPECT_EQ(&set.control, g_player.control);
-    EXPECT_EQ(&set.events, g_player.events);
-    EXPECT_EQ(&set.audio, g_player.audio);
-    EXPECT_EQ(&set.seeking, g_player.seeking);
-    EXPECT_EQ(nullptr, g_player.videoWindow);
-    EXPECT_EQ(-500, g_player.volume);
-    EXPECT_EQ(0u, g_player.eventMask);
-    EXPECT_EQ(State_Stopped, g_player.filterState);
-    EXPECT_EQ(OAHWND(NOTIFY_WINDOW), set.events.notifyWindow);
-    EXPECT_EQ(1130, set.events.notifyMessage);
-    EXPECT_EQ(0, set.events.notifyData);
-    EXPECT_EQ(std::vector<long>{-500}, set.audio.volumes);
-    EXPECT_EQ(2, set.control.refs);
-}
-
-TEST_F(PlayerFake, CreateKeepsNoGraphWithoutControlOrEvents)
+TEST_F(PlayerFake, CreateKeepsAGraphOnlyWithControlAndEvents)
 {
     const struct { bool control, events, audioAndSeeking; HRESULT create; int result; } cases[] = {
-        {false, true, true, S_OK, 0}, {true, false, true, S_OK, 0}, {false, false, true, S_OK, 0},
-        {true, true, true, E_OUTOFMEMORY, 0}, {true, true, false, S_OK, 1},
+        {true, true, true, S_OK, 1}, {false, true, true, S_OK, 0}, {true, false, true, S_OK, 0},
+        {false, false, true, S_OK, 0}, {true, true, true, E_OUTOFMEMORY, 0}, {true, true, false, S_OK, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.control << c.events << c.audioAndSeeking << c.create);
-        FakeGraphSet graphSet;
-        if (!c.control) graphSet.offersControl = nullptr;
-        if (!c.events) graphSet.offersEvents = nullptr;
-        if (!c.audioAndSeeking) graphSet.offersAudio = nullptr, graphSet.offersSeeking = nullptr;
-        FakeGraphFactory factory(&graphSet);
+        FakeGraphSet made;
+        made.control.offered = c.control;
+        made.events.offered = c.events;
+        made.audio.offered = made.seeking.offered = c.audioAndSeeking;
+        FakeGraphFactory factory(&made);
+        ASSERT_NE(0u, factory.cookie);
         factory.createResult = c.create;
+        PlayerRelease(&g_player);  // what a released record keeps must not reach the new one
         g_player.volume = -2345;
+        g_player.eventMask = 0x6;
+        g_fakeCalls.clear();
         EXPECT_EQ(c.result, PlayerCreate(&g_player, NOTIFY_WINDOW));
-        EXPECT_EQ(-500, g_player.volume);
-        EXPECT_EQ(c.result ? &graphSet.graph : nullptr, g_player.graph);
-        if (c.result) {
-            EXPECT_EQ(nullptr, g_player.audio);
-            EXPECT_EQ(nullptr, g_player.seeking);
-            PlayerRelease(&g_player);
-        }
-        EXPECT_TRUE(graphSet.AllReferencesBack());
-        g_player = Player{};
+        bool all = c.result && c.audioAndSeeking;
+        EXPECT_EQ(Fields(Player{c.result ? &made.graph : nullptr, c.result ? &made.control : nullptr,
+                                c.result ? &made.events : nullptr, all ? &made.audio : nullptr,
+                                all ? &made.seeking : nullptr, nullptr, -500, 0, State_Stopped}),
+                  Fields(g_player));
+        EXPECT_EQ(c.result, CountCalls("events.SetNotifyWindow(4660,1130,0)"));
+        EXPECT_EQ(int(all), CountCalls("audio.put_Volume(-500)"));
+        PlayerRelease(&g_player);
+        EXPECT_TRUE(made.AllReferencesBack());
     }
 }
 
-// PlayerOpen against fakes: the set is a graph that was already used.
-class OpenFake : public PlayerFake {
-protected:
-    HWND target = nullptr;
-    RECT targetRect{};
-    void SetUp() override
-    {
-        PlayerFake::SetUp();
-        Install();
-        set.seeking.duration = 123456789;
-        g_player.volume = -3000;
-        target = CreatePlainWindow(100, 120, 500, 400);
-        GetWindowRect(target, &targetRect);
-    }
-    void TearDown() override
-    {
-        if (IsWindow(target)) DestroyWindow(target);
-        PlayerFake::TearDown();
-    }
-};
-
-TEST_F(OpenFake, ReusedGraphIsEmptiedRenderedRunAndKeepsTheVolume)
+TEST_F(PlayerFake, ReusedGraphIsEmptiedRenderedCaptionedAndRunWithTheVolumeKept)
 {
-    EXPECT_EQ(1, PlayerOpen(&g_player, L"D:\\clips\\a.avi"));
-    EXPECT_EQ(L"D:\\clips\\a.avi", set.control.renderedPath);
-    EXPECT_STREQ(L"D:\\clips\\a.avi", g_mediaPath);
-    EXPECT_EQ(&set.graph, g_player.graph);
-    EXPECT_EQ(0, CountCalls("graph.Release"));
-    // The old file's video window goes before the new file is rendered.
-    EXPECT_LT(IndexOf("control.Stop"), IndexOf("control.RenderFile"));
-    EXPECT_LT(IndexOf("video.Release"), IndexOf("control.RenderFile"));
-    EXPECT_EQ(&set.video, g_player.videoWindow);
-    EXPECT_EQ(2, set.video.refs);
-    EXPECT_EQ(L"a.avi", set.video.caption);
-    EXPECT_EQ(5u, set.video.captionLength);
-    EXPECT_EQ(0, CountCalls("video.SetWindowPosition"));
-    EXPECT_LT(IndexOf("seeking.SetTimeFormat(media time)"), IndexOf("seeking.GetDuration"));
-    EXPECT_EQ(123456789, g_duration);
-    EXPECT_LT(IndexOf("control.Run"), IndexOf("control.GetState"));
-    EXPECT_EQ(State_Running, g_player.filterState);
-    EXPECT_EQ(std::vector<long>{-3000}, set.audio.volumes);
-    EXPECT_EQ(-3000, g_player.volume);
-}
-
-TEST_F(OpenFake, CaptionIsTheFileNamePart)
-{
+    set.seeking.duration = 123456789;
+    g_player.volume = -3000;
     const struct { const wchar_t* path; const wchar_t* caption; } cases[] = {
         {L"D:\\clips\\a.avi", L"a.avi"}, {L"a.avi", L"a.avi"}, {L"D:/clips/b.avi", L"D:/clips/b.avi"},
     };
     for (const auto& c : cases) {
-        g_player.filterState = State_Stopped;
-        EXPECT_EQ(1, PlayerOpen(&g_player, c.path));
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.path)));
+        EXPECT_EQ(1, Open(c.path));
+        // Stopped and emptied, the old file's video window gone, before the new file is rendered.
+        EXPECT_EQ((Calls{"control.Stop", "video.Release", "graph.EnumFilters", "control.RenderFile",
+                         "video.put_Caption", "seeking.SetTimeFormat", "seeking.GetDuration",
+                         "control.Run", "control.GetState", "audio.put_Volume(-3000)"}),
+                  g_fakeCalls);
+        EXPECT_EQ(c.path, set.control.renderedPath);
+        EXPECT_STREQ(c.path, g_mediaPath);
         EXPECT_EQ(c.caption, set.video.caption);
-        EXPECT_EQ(wcslen(c.caption), set.video.captionLength);
+        EXPECT_EQ(Fields(Player{&set.graph, &set.control, &set.events, &set.audio, &set.seeking, &set.video, -3000, 0,
+                                State_Running}),
+                  Fields(g_player));
+        EXPECT_EQ(2, set.video.refs);
+        EXPECT_EQ(123456789, g_duration);
     }
 }
 
-TEST_F(OpenFake, PlayingGraphIsReplacedAndTheVolumeReset)
-{
-    FakeGraphSet fresh;
-    FakeGraphFactory factory(&fresh);
-    g_player.filterState = State_Running;
-    EXPECT_EQ(1, PlayerOpen(&g_player, L"C:\\b.wav"));
-    EXPECT_TRUE(set.AllReferencesBack());
-    EXPECT_TRUE(set.control.renderedPath.empty());
-    EXPECT_EQ(&fresh.graph, g_player.graph);
-    EXPECT_EQ(L"C:\\b.wav", fresh.control.renderedPath);
-    EXPECT_EQ(-500, g_player.volume);
-    EXPECT_EQ((std::vector<long>{-500, -500}), fresh.audio.volumes);
-    PlayerRelease(&g_player);
-    EXPECT_TRUE(fresh.AllReferencesBack());
-}
-
-TEST_F(OpenFake, NoGraphToBeHadShowsNothing)
-{
-    PlayerRelease(&g_player);
-    FakeGraphSet fresh;
-    FakeGraphFactory factory(&fresh);
-    factory.createResult = E_OUTOFMEMORY;
-    wcscpy(g_mediaPath, L"old");
-    wcscpy(g_titleLine, L"old title");
-    EXPECT_EQ(0, PlayerOpen(&g_player, L"C:\\b.wav"));
-    EXPECT_EQ(nullptr, g_player.graph);
-    EXPECT_STREQ(L"old", g_mediaPath);
-    EXPECT_STREQ(L"old title", g_titleLine);
-}
-
-TEST_F(OpenFake, FailedRunKeepsTheGraphForTheNextOpen)
+TEST_F(PlayerFake, FailedRunKeepsTheGraphForTheNextOpen)
 {
     set.control.runResult = E_FAIL;
-    EXPECT_EQ(0, PlayerOpen(&g_player, L"C:\\one.wav"));
+    EXPECT_EQ(0, Open(L"C:\\one.wav"));
     EXPECT_EQ(&set.graph, g_player.graph);
     EXPECT_STREQ(L"C:\\one.wav", g_mediaPath);
     EXPECT_EQ(State_Stopped, g_player.filterState);
-    EXPECT_EQ(0, CountCalls("control.GetState"));
-    EXPECT_TRUE(set.audio.volumes.empty());
+    EXPECT_EQ("control.Run", g_fakeCalls.back());
 
     set.control.runResult = S_FALSE;  // Wine's answer while the graph gets going
-    g_fakeCalls.clear();
-    EXPECT_EQ(1, PlayerOpen(&g_player, L"C:\\two.wav"));
+    EXPECT_EQ(1, Open(L"C:\\two.wav"));
     EXPECT_EQ(&set.graph, g_player.graph);
     EXPECT_EQ(L"C:\\two.wav", set.control.renderedPath);
-    EXPECT_TRUE(Releases() == std::vector<std::string>{"video.Release"});
+    EXPECT_EQ(0, CountCalls("graph.Release"));
     EXPECT_EQ(State_Running, g_player.filterState);
 }
 
-TEST_F(OpenFake, DockingPutsTheVideoIntoTheTargetsBottomCorner)
+TEST_F(PlayerFake, DockingPutsTheVideoIntoTheTargetsBottomCornerWhenAllCanBeRead)
 {
-    const RECT& t = targetRect;
-    const struct { int side; long width, height, left, top, newWidth, newHeight; } cases[] = {
-        {1, 640, 480, t.right - 260, t.bottom - 260, 260, 260},
-        {0, 200, 400, t.left, t.bottom - 260, 200, 260},
-        {0, 260, 261, t.left, t.bottom - 260, 260, 260},
-        {7, 120, 90, t.right - 120, t.bottom - 90, 120, 90},
+    HWND target = CreatePlainWindow(100, 120, 500, 400);
+    RECT t;
+    GetWindowRect(target, &t);
+    const struct { int side; long width, height; HRESULT read; bool targetGone; long left, top, w, h; } cases[] = {
+        {1, 640, 480, S_OK, false, t.right - 260, t.bottom - 260, 260, 260},
+        {0, 200, 400, S_OK, false, t.left, t.bottom - 260, 200, 260},
+        {0, 260, 261, S_OK, false, t.left, t.bottom - 260, 260, 260},
+        {7, 120, 90, S_OK, false, t.right - 120, t.bottom - 90, 120, 90},
+        {-1, 100, 100, S_OK, false},  // no side: left where the renderer put it
+        {1, 100, 100, E_FAIL, false},
+        {1, 100, 100, S_OK, true},  // last: the target is destroyed
     };
     g_dockTarget = target;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.side);
+        SCOPED_TRACE(testing::Message() << c.side << " " << c.width << "x" << c.height);
         g_dockSide = c.side;
-        g_player.filterState = State_Stopped;
         set.video.width = c.width;
         set.video.height = c.height;
-        g_fakeCalls.clear();
-        EXPECT_EQ(1, PlayerOpen(&g_player, L"C:\\v.avi"));
-        ASSERT_EQ(1, CountCalls("video.SetWindowPosition"));
-        EXPECT_EQ(c.left, set.video.newLeft);
-        EXPECT_EQ(c.top, set.video.newTop);
-        EXPECT_EQ(c.newWidth, set.video.newWidth);
-        EXPECT_EQ(c.newHeight, set.video.newHeight);
-    }
-}
-
-TEST_F(OpenFake, DockingIsSkippedWhenNothingCanBeRead)
-{
-    set.video.width = set.video.height = 100;
-    g_dockTarget = target;
-    for (int round = 0; round < 3; ++round) {
-        SCOPED_TRACE(round);
-        g_dockSide = round == 0 ? -1 : 1;
-        set.video.getPositionResult = round == 1 ? E_FAIL : S_OK;
-        if (round == 2) DestroyWindow(target);
-        g_player.filterState = State_Stopped;
-        g_fakeCalls.clear();
-        EXPECT_EQ(1, PlayerOpen(&g_player, L"C:\\v.avi"));
-        EXPECT_EQ(0, CountCalls("video.SetWindowPosition"));
-        EXPECT_EQ(1, CountCalls("control.Run"));
+        set.video.getPositionResult = c.read;
+        if (c.targetGone) DestroyWindow(target);
+        EXPECT_EQ(1, Open(L"C:\\v.avi"));
+        Calls placed;
+        if (c.w) {
+            placed.push_back("video.SetWindowPosition(" + std::to_string(c.left) + "," + std::to_string(c.top) + "," +
+                             std::to_string(c.w) + "," + std::to_string(c.h) + ")");
+        }
+        EXPECT_EQ(placed, Starting("video.SetWindowPosition"));
         EXPECT_EQ(State_Running, g_player.filterState);
     }
+    DestroyWindow(target);
 }
 
-TEST_F(OpenFake, FailedRenderShowsTheFailureCutToEachLine)
+// A failure shows on both lines, each cut to its own capacity; a path too long
+// for the path line is never rendered, since cut short it could name another file.
+TEST_F(PlayerFake, FailedOrRefusedPathsShowTheFailureAndLeaveNoGraph)
 {
-    std::wstring path = L"C:\\" + std::wstring(247, L'p');
-    ASSERT_EQ(250u, path.size());
-    set.control.renderResult = VFW_E_UNSUPPORTED_STREAM;
-    EXPECT_EQ(0, PlayerOpen(&g_player, path.c_str()));
-    EXPECT_EQ(FAILED_PREFIX + path, g_mediaPath);
-    EXPECT_EQ((FAILED_PREFIX + path).substr(0, 199), g_titleLine);
-    EXPECT_EQ(nullptr, g_player.graph);
-    EXPECT_TRUE(set.AllReferencesBack());
-}
-
-TEST_F(OpenFake, FailedRenderOfTheMediaPathItselfShowsThePathItHeld)
-{
-    wcscpy(g_mediaPath, L"C:\\media\\bad.wav");
-    set.control.renderResult = E_FAIL;
-    EXPECT_EQ(0, PlayerOpen(&g_player, g_mediaPath));
-    EXPECT_EQ(FAILED_PREFIX + L"C:\\media\\bad.wav", g_mediaPath);
-    EXPECT_EQ(FAILED_PREFIX + L"C:\\media\\bad.wav", g_titleLine);
-}
-
-TEST_F(OpenFake, PathsThatDoNotFitThePathLineAreNeverRendered)
-{
-    for (size_t length : {size_t(1023), size_t(1024), size_t(5000)}) {
-        SCOPED_TRACE(length);
-        FakeGraphSet graphSet;
-        graphSet.Install(&g_player);
-        g_fakeCalls.clear();
-        std::wstring path = L"C:\\" + std::wstring(length - 3, L'q');
-        int opened = PlayerOpen(&g_player, path.c_str());
-        if (length < 1024) {
-            EXPECT_EQ(1, opened);
+    const struct { size_t length; HRESULT render; bool fromMediaPath; } cases[] = {
+        {250, VFW_E_UNSUPPORTED_STREAM, false}, {20, E_FAIL, true}, {1023, E_FAIL, false},
+        {1023, S_OK, false}, {1024, S_OK, false}, {5000, S_OK, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.length << " " << c.render);
+        PlayerRelease(&g_player);
+        set.Install(&g_player);
+        set.control.renderResult = c.render;
+        std::wstring path = L"C:\\" + std::wstring(c.length - 3, L'q');
+        if (c.fromMediaPath) wcscpy(g_mediaPath, path.c_str());
+        bool fits = c.length < 1024, opened = fits && SUCCEEDED(c.render);
+        EXPECT_EQ(int(opened), Open(c.fromMediaPath ? g_mediaPath : path.c_str()));
+        EXPECT_EQ(int(fits), CountCalls("control.RenderFile"));
+        if (opened) {
             EXPECT_EQ(path, g_mediaPath);
-            PlayerRelease(&g_player);
             continue;
         }
-        EXPECT_EQ(0, opened);
-        EXPECT_EQ(0, CountCalls("control.RenderFile"));
         EXPECT_EQ((FAILED_PREFIX + path).substr(0, 1023), g_mediaPath);
         EXPECT_EQ((FAILED_PREFIX + path).substr(0, 199), g_titleLine);
         EXPECT_EQ(nullptr, g_player.graph);
-        EXPECT_TRUE(graphSet.AllReferencesBack());
+        EXPECT_TRUE(set.AllReferencesBack());
     }
 }
 

@@ -33,6 +33,29 @@ COLOR16 WidenChannel(BYTE channel)
     return COLOR16(channel << 8);
 }
 
+void ExcludeTextCell(HDC dc, int y, const WCHAR* text)
+{
+    SIZE size;
+    if (GetTextExtentPoint32W(dc, text, lstrlenW(text), &size)) {
+        ExcludeClipRect(dc, TEXT_X, y, TEXT_X + size.cx, y + size.cy);
+    }
+}
+
+// Blackens what lies below the band around the cells of lines 2 and 3, so a
+// shorter text leaves nothing of a longer one behind. The cells themselves
+// are left to TextOutW: no pixel is painted twice, so nothing flickers.
+void ClearAroundLowerLines(HWND window, HDC dc)
+{
+    RECT below;
+    GetClientRect(window, &below);
+    below.top = g_lineHeight;
+    int saved = SaveDC(dc);
+    ExcludeTextCell(dc, g_lineHeight + 1, g_statusLine);
+    ExcludeTextCell(dc, 2 * g_lineHeight + 1, g_mediaPath);
+    FillRect(dc, &below, HBRUSH(GetStockObject(BLACK_BRUSH)));
+    RestoreDC(dc, saved);
+}
+
 } // namespace
 
 FlickerFactors FlickerFactorsFor(int seed)
@@ -112,6 +135,7 @@ void PaintStrip(HWND window)
     FillGradientRect(dc, 0, 0, barWidth, g_lineHeight, 0, DimColor(palette->leftBar, factors.leftBar));
     FillGradientRect(dc, barWidth, 0, g_stripWidth, g_lineHeight, 0, DimColor(palette->rightBar, factors.rightBar));
 
+    ClearAroundLowerLines(window, dc);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, DimColor(palette->text, factors.text));
     TextOutW(dc, TEXT_X, 1, firstLine, lstrlenW(firstLine));

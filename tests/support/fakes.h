@@ -3,61 +3,62 @@
 
 #include "player/player.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
-// Every call the fakes take, in order, as "object.Method" (a few carry their
-// argument: "video.put_Visible(0)").
+// Every call the fakes take, in order, as "object.Method" or, with its
+// arguments, "video.put_Visible(0)".
 extern std::vector<std::string> g_fakeCalls;
-int CountCalls(const std::string& call);
-// The calls that start with prefix, in order ("" gives them all).
-std::vector<std::string> CallsStartingWith(const std::string& prefix);
+inline int CountCalls(const std::string& call) { return int(std::count(g_fakeCalls.begin(), g_fakeCalls.end(), call)); }
 
-// IUnknown for fakes that live inside a FakeGraphSet: references are counted
-// but never free the object, so a test can see what was given back.
+#define NO_IMPL(signature) STDMETHODIMP signature override { return E_NOTIMPL; }
+
+// References are counted but never free the object, so a test can see what
+// was given back. QueryInterface answers only the fake's own interface, and
+// only while it is offered (a graph without it is then mimicked).
 template <class Interface>
-struct FakeUnknown : Interface {
+struct Fake : Interface {
     const char* name;
     IID iid;
     LONG refs = 1;  // the set's own reference
-    FakeUnknown(const char* objectName, REFIID id) : name(objectName), iid(id) {}
-    virtual ~FakeUnknown() = default;
-    void Log(const std::string& method) { g_fakeCalls.push_back(std::string(name) + "." + method); }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override
+    bool offered = true;
+    Fake(const char* objectName, REFIID id) : name(objectName), iid(id) {}
+    template <class... Values>
+    HRESULT Log(const char* call, Values... values)
     {
-        *out = nullptr;
-        if (id != iid && id != IID_IUnknown) return E_NOINTERFACE;
-        *out = this;
-        AddRef();
+        std::string entry = std::string(name) + "." + call, separator = "(";
+        ((entry += separator + std::to_string(values), separator = ","), ...);
+        g_fakeCalls.push_back(sizeof...(values) ? entry + ")" : entry);
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++refs); }
-    ULONG STDMETHODCALLTYPE Release() override { Log("Release"); return ULONG(--refs); }
+    STDMETHODIMP QueryInterface(REFIID id, void** out) override
+    {
+        *out = offered && id == iid ? this : nullptr;
+        return *out ? (AddRef(), S_OK) : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ULONG(++refs); }
+    STDMETHODIMP_(ULONG) Release() override { Log("Release"); return ULONG(--refs); }
+    // IDispatch, where Interface has it: the player never scripts the graph.
+    STDMETHODIMP GetTypeInfoCount(UINT*) { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) { return E_NOTIMPL; }
 };
 
-// IDispatch answers nothing: the player never scripts the graph.
-#define NOT_IMPLEMENTED(signature) HRESULT STDMETHODCALLTYPE signature override { return E_NOTIMPL; }
-template <class Interface>
-struct FakeDispatch : FakeUnknown<Interface> {
-    using FakeUnknown<Interface>::FakeUnknown;
-    NOT_IMPLEMENTED(GetTypeInfoCount(UINT*)) NOT_IMPLEMENTED(GetTypeInfo(UINT, LCID, ITypeInfo**))
-    NOT_IMPLEMENTED(GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*))
-    NOT_IMPLEMENTED(Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*))
-};
-
-struct FakeControl : FakeDispatch<IMediaControl> {
-    FakeControl() : FakeDispatch("control", IID_IMediaControl) {}
+struct FakeControl : Fake<IMediaControl> {
+    FakeControl() : Fake("control", IID_IMediaControl) {}
     HRESULT runResult = S_OK, renderResult = S_OK, getStateResult = S_OK;
     OAFilterState state = State_Stopped;  // what GetState reports
     bool followsTransport = true;         // Run, Pause and Stop move state
     std::wstring renderedPath;
-    HRESULT STDMETHODCALLTYPE Run() override { return Move("Run", SUCCEEDED(runResult) ? State_Running : state, runResult); }
-    HRESULT STDMETHODCALLTYPE Pause() override { return Move("Pause", State_Paused, S_OK); }
-    HRESULT STDMETHODCALLTYPE Stop() override { return Move("Stop", State_Stopped, S_OK); }
-    HRESULT STDMETHODCALLTYPE GetState(LONG, OAFilterState* out) override { Log("GetState"); *out = state; return getStateResult; }
-    HRESULT STDMETHODCALLTYPE RenderFile(BSTR path) override { Log("RenderFile"); renderedPath = path; return renderResult; }
-    NOT_IMPLEMENTED(AddSourceFilter(BSTR, IDispatch**)) NOT_IMPLEMENTED(StopWhenReady())
-    NOT_IMPLEMENTED(get_FilterCollection(IDispatch**)) NOT_IMPLEMENTED(get_RegFilterCollection(IDispatch**))
+    STDMETHODIMP Run() override { return Move("Run", SUCCEEDED(runResult) ? State_Running : state, runResult); }
+    STDMETHODIMP Pause() override { return Move("Pause", State_Paused, S_OK); }
+    STDMETHODIMP Stop() override { return Move("Stop", State_Stopped, S_OK); }
+    STDMETHODIMP GetState(LONG, OAFilterState* out) override { *out = state; Log("GetState"); return getStateResult; }
+    STDMETHODIMP RenderFile(BSTR path) override { renderedPath = path; Log("RenderFile"); return renderResult; }
+    NO_IMPL(AddSourceFilter(BSTR, IDispatch**)) NO_IMPL(StopWhenReady())
+    NO_IMPL(get_FilterCollection(IDispatch**)) NO_IMPL(get_RegFilterCollection(IDispatch**))
     HRESULT Move(const char* call, OAFilterState next, HRESULT result)
     {
         Log(call);
@@ -66,148 +67,158 @@ struct FakeControl : FakeDispatch<IMediaControl> {
     }
 };
 
-struct FakeEvents : FakeDispatch<IMediaEventEx> {
-    FakeEvents() : FakeDispatch("events", IID_IMediaEventEx) {}
+struct FakeEvents : Fake<IMediaEventEx> {
+    FakeEvents() : Fake("events", IID_IMediaEventEx) {}
     std::vector<long> queue;  // codes GetEvent hands out, oldest first
-    OAHWND notifyWindow = 0;
-    long notifyMessage = 0;
-    LONG_PTR notifyData = -1;
-    HRESULT STDMETHODCALLTYPE GetEvent(long* code, LONG_PTR* param1, LONG_PTR* param2, long timeout) override;
-    HRESULT STDMETHODCALLTYPE FreeEventParams(long code, LONG_PTR param1, LONG_PTR param2) override;
-    HRESULT STDMETHODCALLTYPE SetNotifyWindow(OAHWND window, long message, LONG_PTR data) override
+    STDMETHODIMP GetEvent(long* code, LONG_PTR* param1, LONG_PTR* param2, long) override
     {
-        Log("SetNotifyWindow");
-        notifyWindow = window, notifyMessage = message, notifyData = data;
+        Log("GetEvent");
+        if (queue.empty()) return E_ABORT;
+        *code = queue.front(), *param1 = 0x1000 + *code, *param2 = 0x2000 + *code;
+        queue.erase(queue.begin());
         return S_OK;
     }
-    NOT_IMPLEMENTED(GetEventHandle(OAEVENT*)) NOT_IMPLEMENTED(WaitForCompletion(long, long*))
-    NOT_IMPLEMENTED(CancelDefaultHandling(long)) NOT_IMPLEMENTED(RestoreDefaultHandling(long))
-    NOT_IMPLEMENTED(SetNotifyFlags(long)) NOT_IMPLEMENTED(GetNotifyFlags(long*))
-};
-
-struct FakeAudio : FakeDispatch<IBasicAudio> {
-    FakeAudio() : FakeDispatch("audio", IID_IBasicAudio) {}
-    HRESULT putVolumeResult = S_OK;
-    std::vector<long> volumes;  // every value passed to put_Volume
-    HRESULT STDMETHODCALLTYPE put_Volume(long volume) override
+    // Logged as "FreeEventParams(code)" only with the parameters handed out with code.
+    STDMETHODIMP FreeEventParams(long code, LONG_PTR p1, LONG_PTR p2) override
     {
-        Log("put_Volume(" + std::to_string(volume) + ")");
-        volumes.push_back(volume);
-        return putVolumeResult;
+        return p1 == 0x1000 + code && p2 == 0x2000 + code ? Log("FreeEventParams", code) : Log("FreeEventParams");
     }
-    NOT_IMPLEMENTED(get_Volume(long*)) NOT_IMPLEMENTED(put_Balance(long)) NOT_IMPLEMENTED(get_Balance(long*))
+    STDMETHODIMP SetNotifyWindow(OAHWND w, long m, LONG_PTR d) override { return Log("SetNotifyWindow", w, m, d); }
+    NO_IMPL(GetEventHandle(OAEVENT*)) NO_IMPL(WaitForCompletion(long, long*)) NO_IMPL(CancelDefaultHandling(long))
+    NO_IMPL(RestoreDefaultHandling(long)) NO_IMPL(SetNotifyFlags(long)) NO_IMPL(GetNotifyFlags(long*))
 };
 
-struct FakeSeeking : FakeUnknown<IMediaSeeking> {
-    FakeSeeking() : FakeUnknown("seeking", IID_IMediaSeeking) {}
+struct FakeAudio : Fake<IBasicAudio> {
+    FakeAudio() : Fake("audio", IID_IBasicAudio) {}
+    HRESULT putVolumeResult = S_OK;
+    STDMETHODIMP put_Volume(long volume) override { Log("put_Volume", volume); return putVolumeResult; }
+    NO_IMPL(get_Volume(long*)) NO_IMPL(put_Balance(long)) NO_IMPL(get_Balance(long*))
+};
+
+struct FakeSeeking : Fake<IMediaSeeking> {
+    FakeSeeking() : Fake("seeking", IID_IMediaSeeking) {}
     LONGLONG position = 0, duration = 0;
     HRESULT positionResult = S_OK;
-    HRESULT STDMETHODCALLTYPE SetTimeFormat(const GUID* format) override
+    // Logged only for media time, the one format the player reads.
+    STDMETHODIMP SetTimeFormat(const GUID* format) override
     {
-        Log(*format == TIME_FORMAT_MEDIA_TIME ? "SetTimeFormat(media time)" : "SetTimeFormat(other)");
-        return S_OK;
+        return *format == TIME_FORMAT_MEDIA_TIME ? Log("SetTimeFormat") : E_FAIL;
     }
-    HRESULT STDMETHODCALLTYPE GetDuration(LONGLONG* out) override { Log("GetDuration"); *out = duration; return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetCurrentPosition(LONGLONG* out) override
+    STDMETHODIMP GetDuration(LONGLONG* out) override { *out = duration; return Log("GetDuration"); }
+    STDMETHODIMP GetCurrentPosition(LONGLONG* out) override
     {
         Log("GetCurrentPosition");
         if (SUCCEEDED(positionResult)) *out = position;
         return positionResult;
     }
-    NOT_IMPLEMENTED(GetCapabilities(DWORD*)) NOT_IMPLEMENTED(CheckCapabilities(DWORD*))
-    NOT_IMPLEMENTED(IsFormatSupported(const GUID*)) NOT_IMPLEMENTED(QueryPreferredFormat(GUID*))
-    NOT_IMPLEMENTED(GetTimeFormat(GUID*)) NOT_IMPLEMENTED(IsUsingTimeFormat(const GUID*))
-    NOT_IMPLEMENTED(GetStopPosition(LONGLONG*)) NOT_IMPLEMENTED(GetPreroll(LONGLONG*))
-    NOT_IMPLEMENTED(ConvertTimeFormat(LONGLONG*, const GUID*, LONGLONG, const GUID*))
-    NOT_IMPLEMENTED(SetPositions(LONGLONG*, DWORD, LONGLONG*, DWORD)) NOT_IMPLEMENTED(GetPositions(LONGLONG*, LONGLONG*))
-    NOT_IMPLEMENTED(GetAvailable(LONGLONG*, LONGLONG*)) NOT_IMPLEMENTED(SetRate(double)) NOT_IMPLEMENTED(GetRate(double*))
+    NO_IMPL(GetCapabilities(DWORD*)) NO_IMPL(CheckCapabilities(DWORD*)) NO_IMPL(IsFormatSupported(const GUID*))
+    NO_IMPL(QueryPreferredFormat(GUID*)) NO_IMPL(GetTimeFormat(GUID*)) NO_IMPL(IsUsingTimeFormat(const GUID*))
+    NO_IMPL(GetStopPosition(LONGLONG*)) NO_IMPL(GetPreroll(LONGLONG*)) NO_IMPL(GetRate(double*))
+    NO_IMPL(ConvertTimeFormat(LONGLONG*, const GUID*, LONGLONG, const GUID*)) NO_IMPL(SetRate(double))
+    NO_IMPL(SetPositions(LONGLONG*, DWORD, LONGLONG*, DWORD)) NO_IMPL(GetPositions(LONGLONG*, LONGLONG*))
+    NO_IMPL(GetAvailable(LONGLONG*, LONGLONG*))
 };
 
-struct FakeVideo : FakeDispatch<IVideoWindow> {
-    FakeVideo() : FakeDispatch("video", IID_IVideoWindow) {}
-    long left = 0, top = 0, width = 0, height = 0;  // what GetWindowPosition reports
+struct FakeVideo : Fake<IVideoWindow> {
+    FakeVideo() : Fake("video", IID_IVideoWindow) {}
+    long width = 0, height = 0;  // the size GetWindowPosition reports
     HRESULT getPositionResult = S_OK;
-    std::wstring caption;
-    UINT captionLength = 0;  // SysStringLen of the caption passed
-    long newLeft = 0, newTop = 0, newWidth = 0, newHeight = 0;  // the last SetWindowPosition
-    HRESULT STDMETHODCALLTYPE put_Caption(BSTR text) override;
-    HRESULT STDMETHODCALLTYPE put_Visible(long visible) override { return LogValue("put_Visible", visible); }
-    HRESULT STDMETHODCALLTYPE put_Owner(OAHWND owner) override { return LogValue("put_Owner", owner); }
-    HRESULT STDMETHODCALLTYPE put_MessageDrain(OAHWND drain) override { return LogValue("put_MessageDrain", drain); }
-    HRESULT STDMETHODCALLTYPE SetWindowPosition(long left, long top, long width, long height) override;
-    HRESULT STDMETHODCALLTYPE GetWindowPosition(long* left, long* top, long* width, long* height) override;
-    HRESULT LogValue(const char* call, LONG_PTR value)
+    std::wstring caption;  // as long as the BSTR's own length prefix says
+    STDMETHODIMP put_Caption(BSTR s) override { caption.assign(s, SysStringLen(s)); return Log("put_Caption"); }
+    STDMETHODIMP put_Visible(long visible) override { return Log("put_Visible", visible); }
+    STDMETHODIMP put_Owner(OAHWND owner) override { return Log("put_Owner", owner); }
+    STDMETHODIMP put_MessageDrain(OAHWND drain) override { return Log("put_MessageDrain", drain); }
+    STDMETHODIMP SetWindowPosition(long l, long t, long w, long h) override
     {
-        Log(std::string(call) + "(" + std::to_string(value) + ")");
-        return S_OK;
+        return Log("SetWindowPosition", l, t, w, h);
     }
-    NOT_IMPLEMENTED(get_Caption(BSTR*)) NOT_IMPLEMENTED(get_Visible(long*))
-    NOT_IMPLEMENTED(put_WindowStyle(long)) NOT_IMPLEMENTED(get_WindowStyle(long*))
-    NOT_IMPLEMENTED(put_WindowStyleEx(long)) NOT_IMPLEMENTED(get_WindowStyleEx(long*))
-    NOT_IMPLEMENTED(put_AutoShow(long)) NOT_IMPLEMENTED(get_AutoShow(long*))
-    NOT_IMPLEMENTED(put_WindowState(long)) NOT_IMPLEMENTED(get_WindowState(long*))
-    NOT_IMPLEMENTED(put_BackgroundPalette(long)) NOT_IMPLEMENTED(get_BackgroundPalette(long*))
-    NOT_IMPLEMENTED(put_Left(long)) NOT_IMPLEMENTED(get_Left(long*)) NOT_IMPLEMENTED(put_Top(long)) NOT_IMPLEMENTED(get_Top(long*))
-    NOT_IMPLEMENTED(put_Width(long)) NOT_IMPLEMENTED(get_Width(long*))
-    NOT_IMPLEMENTED(put_Height(long)) NOT_IMPLEMENTED(get_Height(long*))
-    NOT_IMPLEMENTED(get_Owner(OAHWND*)) NOT_IMPLEMENTED(get_MessageDrain(OAHWND*))
-    NOT_IMPLEMENTED(get_BorderColor(long*)) NOT_IMPLEMENTED(put_BorderColor(long))
-    NOT_IMPLEMENTED(get_FullScreenMode(long*)) NOT_IMPLEMENTED(put_FullScreenMode(long))
-    NOT_IMPLEMENTED(SetWindowForeground(long)) NOT_IMPLEMENTED(NotifyOwnerMessage(OAHWND, long, LONG_PTR, LONG_PTR))
-    NOT_IMPLEMENTED(GetMinIdealImageSize(long*, long*)) NOT_IMPLEMENTED(GetMaxIdealImageSize(long*, long*))
-    NOT_IMPLEMENTED(GetRestorePosition(long*, long*, long*, long*))
-    NOT_IMPLEMENTED(HideCursor(long)) NOT_IMPLEMENTED(IsCursorHidden(long*))
+    STDMETHODIMP GetWindowPosition(long* left, long* top, long* w, long* h) override
+    {
+        Log("GetWindowPosition");
+        if (SUCCEEDED(getPositionResult)) *left = *top = 0, *w = width, *h = height;
+        return getPositionResult;
+    }
+    NO_IMPL(get_Caption(BSTR*)) NO_IMPL(get_Visible(long*)) NO_IMPL(put_WindowStyle(long))
+    NO_IMPL(get_WindowStyle(long*)) NO_IMPL(put_WindowStyleEx(long)) NO_IMPL(get_WindowStyleEx(long*))
+    NO_IMPL(put_AutoShow(long)) NO_IMPL(get_AutoShow(long*)) NO_IMPL(put_WindowState(long))
+    NO_IMPL(get_WindowState(long*)) NO_IMPL(put_BackgroundPalette(long)) NO_IMPL(get_BackgroundPalette(long*))
+    NO_IMPL(put_Left(long)) NO_IMPL(get_Left(long*)) NO_IMPL(put_Top(long)) NO_IMPL(get_Top(long*))
+    NO_IMPL(put_Width(long)) NO_IMPL(get_Width(long*)) NO_IMPL(put_Height(long)) NO_IMPL(get_Height(long*))
+    NO_IMPL(get_Owner(OAHWND*)) NO_IMPL(get_MessageDrain(OAHWND*)) NO_IMPL(get_BorderColor(long*))
+    NO_IMPL(put_BorderColor(long)) NO_IMPL(get_FullScreenMode(long*)) NO_IMPL(put_FullScreenMode(long))
+    NO_IMPL(SetWindowForeground(long)) NO_IMPL(NotifyOwnerMessage(OAHWND, long, LONG_PTR, LONG_PTR))
+    NO_IMPL(GetMinIdealImageSize(long*, long*)) NO_IMPL(GetMaxIdealImageSize(long*, long*))
+    NO_IMPL(GetRestorePosition(long*, long*, long*, long*)) NO_IMPL(HideCursor(long)) NO_IMPL(IsCursorHidden(long*))
 };
 
-struct FakeGraphSet;
-
-// The graph hands out the set's other fakes, unless the set withholds one
-// (its offers pointer nulled), as a graph without that interface would.
-struct FakeGraph : FakeUnknown<IGraphBuilder> {
-    explicit FakeGraph(FakeGraphSet* owner) : FakeUnknown("graph", IID_IGraphBuilder), set(owner) {}
-    FakeGraphSet* set;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override;
-    HRESULT STDMETHODCALLTYPE EnumFilters(IEnumFilters**) override { Log("EnumFilters"); return E_NOTIMPL; }
-    NOT_IMPLEMENTED(AddFilter(IBaseFilter*, LPCWSTR)) NOT_IMPLEMENTED(RemoveFilter(IBaseFilter*))
-    NOT_IMPLEMENTED(FindFilterByName(LPCWSTR, IBaseFilter**)) NOT_IMPLEMENTED(ConnectDirect(IPin*, IPin*, const AM_MEDIA_TYPE*))
-    NOT_IMPLEMENTED(Reconnect(IPin*)) NOT_IMPLEMENTED(Disconnect(IPin*)) NOT_IMPLEMENTED(SetDefaultSyncSource())
-    NOT_IMPLEMENTED(Connect(IPin*, IPin*)) NOT_IMPLEMENTED(Render(IPin*)) NOT_IMPLEMENTED(RenderFile(LPCWSTR, LPCWSTR))
-    NOT_IMPLEMENTED(AddSourceFilter(LPCWSTR, LPCWSTR, IBaseFilter**)) NOT_IMPLEMENTED(SetLogFile(DWORD_PTR))
-    NOT_IMPLEMENTED(Abort()) NOT_IMPLEMENTED(ShouldOperationContinue())
+// Hands out the other fakes of its set that are offered. EnumFilters fails:
+// emptying a reused graph then ends at once.
+struct FakeGraph : Fake<IGraphBuilder> {
+    FakeGraph() : Fake("graph", IID_IGraphBuilder) {}
+    std::vector<IUnknown*> parts;
+    STDMETHODIMP QueryInterface(REFIID id, void** out) override
+    {
+        for (IUnknown* part : parts) {
+            if (part->QueryInterface(id, out) == S_OK) return S_OK;
+        }
+        return Fake::QueryInterface(id == IID_IUnknown ? IID_IGraphBuilder : id, out);
+    }
+    STDMETHODIMP EnumFilters(IEnumFilters**) override { Log("EnumFilters"); return E_NOTIMPL; }
+    NO_IMPL(AddFilter(IBaseFilter*, LPCWSTR)) NO_IMPL(RemoveFilter(IBaseFilter*))
+    NO_IMPL(FindFilterByName(LPCWSTR, IBaseFilter**)) NO_IMPL(ConnectDirect(IPin*, IPin*, const AM_MEDIA_TYPE*))
+    NO_IMPL(Reconnect(IPin*)) NO_IMPL(Disconnect(IPin*)) NO_IMPL(SetDefaultSyncSource()) NO_IMPL(Render(IPin*))
+    NO_IMPL(Connect(IPin*, IPin*)) NO_IMPL(RenderFile(LPCWSTR, LPCWSTR)) NO_IMPL(Abort())
+    NO_IMPL(AddSourceFilter(LPCWSTR, LPCWSTR, IBaseFilter**)) NO_IMPL(SetLogFile(DWORD_PTR))
+    NO_IMPL(ShouldOperationContinue())
 };
 
-// One graph with all its interfaces. Install() puts them into a Player as
-// if PlayerCreate and a render had obtained them (one reference each).
+// One graph with all its interfaces.
 struct FakeGraphSet {
-    FakeGraph graph{this};
+    FakeGraph graph;
     FakeControl control;
     FakeEvents events;
     FakeAudio audio;
     FakeSeeking seeking;
     FakeVideo video;
-    // What the graph's QueryInterface offers; null one to withhold it.
-    FakeControl* offersControl = &control;
-    FakeEvents* offersEvents = &events;
-    FakeAudio* offersAudio = &audio;
-    FakeSeeking* offersSeeking = &seeking;
-    FakeVideo* offersVideo = &video;
-
-    void Install(Player* player, bool withVideo = true);
-    // True when every fake is back to the set's own single reference.
-    bool AllReferencesBack() const;
+    FakeGraphSet() { graph.parts = {&control, &events, &audio, &seeking, &video}; }
+    // Into player as if PlayerCreate and a render had obtained them, one reference each.
+    void Install(Player* player, bool withVideo = true)
+    {
+        player->graph = Ref(graph), player->control = Ref(control), player->events = Ref(events);
+        player->audio = Ref(audio), player->seeking = Ref(seeking);
+        player->videoWindow = withVideo ? Ref(video) : nullptr;
+    }
+    // Every fake back to the set's own single reference.
+    bool AllReferencesBack() const
+    {
+        LONG all[] = {graph.refs, control.refs, events.refs, audio.refs, seeking.refs, video.refs};
+        return std::count(all, all + 6, 1) == 6;
+    }
+    template <class T> static T* Ref(T& fake) { fake.AddRef(); return &fake; }
 };
 
-// Makes CoCreateInstance(CLSID_FilterGraph) in this process hand out set's
-// graph (or fail with createResult) for as long as the object lives.
+// While it lives, CoCreateInstance(CLSID_FilterGraph) in this process hands
+// out set's graph, or fails with createResult.
 struct FakeGraphFactory : IClassFactory {
     FakeGraphSet* set;
     HRESULT createResult = S_OK;
     DWORD cookie = 0;
-    explicit FakeGraphFactory(FakeGraphSet* graphSet);
-    ~FakeGraphFactory();
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID id, void** out) override;
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+    explicit FakeGraphFactory(FakeGraphSet* graphSet) : set(graphSet)
+    {
+        CoRegisterClassObject(CLSID_FilterGraph, this, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+    }
+    ~FakeGraphFactory() { if (cookie) CoRevokeClassObject(cookie); }
+    STDMETHODIMP QueryInterface(REFIID id, void** out) override
+    {
+        return (*out = id == IID_IUnknown || id == IID_IClassFactory ? this : nullptr) ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID id, void** out) override
+    {
+        *out = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        return FAILED(createResult) ? createResult : set->graph.QueryInterface(id, out);
+    }
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 };

@@ -14,16 +14,6 @@
 // The failure prefix the open writes before a path it could not play.
 #define FAILURE_PREFIX L"\u5931\u6557:"
 
-// The class can be registered once per process only; COM once per thread.
-inline void PrepareStripProcess()
-{
-    static bool prepared = false;
-    if (prepared) return;
-    prepared = true;
-    CoInitialize(nullptr);
-    RegisterStripClass(GetModuleHandleW(nullptr));
-}
-
 // A WAV long enough to keep playing through a whole test, written once.
 inline const WCHAR* LongWav()
 {
@@ -35,43 +25,44 @@ inline const WCHAR* LongWav()
     return path;
 }
 
-// "failed:" + text cut to capacity characters with the terminator, as the
-// strip's lines show a refused path.
-inline void FailureText(WCHAR* out, int capacity, const WCHAR* text, int textLength = -1)
+// The strip's lines after the open refused text[0..length) (length -1: all of it).
+inline void ExpectFailureFor(const WCHAR* text, int length = -1)
 {
-    _snwprintf(out, capacity, L"%ls%.*ls", FAILURE_PREFIX, textLength < 0 ? int(wcslen(text)) : textLength, text);
-    out[capacity - 1] = 0;
+    WCHAR expected[MEDIA_PATH_CAPACITY];
+    if (length < 0) length = int(wcslen(text));
+    _snwprintf(expected, MEDIA_PATH_CAPACITY, L"%ls%.*ls", FAILURE_PREFIX, length, text);
+    expected[MEDIA_PATH_CAPACITY - 1] = 0;
+    EXPECT_STREQ(g_mediaPath, expected);
+    expected[TITLE_LINE_CAPACITY - 1] = 0;
+    EXPECT_STREQ(g_titleLine, expected);
+    EXPECT_EQ(g_player.graph, nullptr);
 }
 
 class StripTest : public ::testing::Test {
 protected:
-    HWND window = nullptr;
-    HWND parent = nullptr;
-
+    HWND window = nullptr, parent = nullptr;
     void SetUp() override
     {
-        PrepareStripProcess();
-        g_titleLine[0] = 0;
-        g_mediaPath[0] = 0;
-        g_statusLine[0] = 0;
-        window = CreateStripWindow(GetModuleHandleW(nullptr), nullptr);
-        ASSERT_NE(window, nullptr);
-        g_mainWindow = window;
+        static bool prepared = false;  // the class registers once per process, COM once per thread
+        if (!prepared) {
+            prepared = true;
+            CoInitialize(nullptr);
+            RegisterStripClass(GetModuleHandleW(nullptr));
+        }
+        g_titleLine[0] = g_mediaPath[0] = g_statusLine[0] = 0;
+        ASSERT_NO_FATAL_FAILURE(CreateStrip(nullptr));
         // On screen, so the whole window surface can be read back.
-        SetWindowPos(window, HWND_TOP, 60, 60, 0, 0, SWP_NOSIZE);
-        ShowWindow(window, SW_SHOWNORMAL);
+        SetWindowPos(window, HWND_TOP, 60, 60, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
         UpdateWindow(window);
         PumpMessages();
     }
-
     void TearDown() override
     {
         PlayerRelease(&g_player);
         g_player.filterState = State_Stopped;
         g_player.volume = -500;
-        g_volumeDisplayTicks = 0;
+        g_volumeDisplayTicks = g_progressWidth = 0;
         g_dragBaseLevel = -1;
-        g_progressWidth = 0;
         g_flickerSeed = 1;
         ReleaseCapture();
         DestroyWindow(window);
@@ -79,57 +70,22 @@ protected:
         g_mainWindow = nullptr;
         PumpMessages();  // takes the quit message WM_DESTROY posted
     }
-
-    // Replaces the top-level strip by a child strip of an exact client size.
-    void UseChildStrip(int width, int height)
+    void CreateStrip(HWND owner)
     {
-        DestroyWindow(window);
-        PumpMessages();
-        parent = CreatePlainWindow(60, 60, 300, 120);
-        window = CreateStripWindow(GetModuleHandleW(nullptr), parent);
+        window = g_mainWindow = CreateStripWindow(GetModuleHandleW(nullptr), owner);
         ASSERT_NE(window, nullptr);
-        g_mainWindow = window;
-        SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOZORDER);
-        UpdateWindow(window);
-        PumpMessages();
     }
-
-    LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
-    {
-        return SendMessageW(window, message, wParam, lParam);
-    }
-
-    void Repaint()
-    {
-        InvalidateRect(window, nullptr, FALSE);
-        UpdateWindow(window);
-    }
-
-    COLORREF Pixel(int x, int y)
-    {
-        HDC dc = GetDC(window);
-        COLORREF colour = GetPixel(dc, x, y);
-        ReleaseDC(window, dc);
-        return colour;
-    }
-
-    // Paints the client area one colour outside of any WM_PAINT.
-    void FillClient(COLORREF colour)
-    {
-        HDC dc = GetDC(window);
-        RECT client;
-        GetClientRect(window, &client);
-        HBRUSH brush = CreateSolidBrush(colour);
-        FillRect(dc, &client, brush);
-        DeleteObject(brush);
-        ReleaseDC(window, dc);
-    }
-
+    LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) { return SendMessageW(window, message, wParam, lParam); }
     void OpenLongWav()
     {
         ASSERT_EQ(PlayerOpen(&g_player, LongWav()), 1);
         ASSERT_EQ(g_player.filterState, State_Running);
     }
-
     int Level() { return VolumeLevel(&g_player); }
+    OAFilterState GraphState()
+    {
+        OAFilterState state = -1;
+        g_player.control->GetState(2000, &state);
+        return state;
+    }
 };
