@@ -82,14 +82,22 @@ done
 set -- $(geometry)
 x=$1 y=$2
 
-# The clip has ended when the strip shows its stopped colours (cyan, teal).
-limit=${TALLYVOX_RUN_LIMIT:-600}
+# The colour family of the band's bottom row: the strip is stopped (cyan,
+# teal) before the file starts and again after it ended.
 stopped() {
     import -window root -crop "1x1+$((x + 4))+$((y + 46))" -depth 8 txt:- 2>/dev/null |
         sed -n 's/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p' | {
             read -r r g b && [ "$r" -lt 100 ] && [ "$g" -gt 60 ] && [ "$b" -gt 60 ]
         }
 }
+limit=${TALLYVOX_RUN_LIMIT:-600}
+waited=0
+# First the clip starts (a file that cannot play never does: give up after 10 s)...
+while stopped && [ $waited -lt 20 ]; do
+    waited=$((waited + 1))
+    sleep 0.5
+done
+# ...then it ends.
 waited=0
 until stopped; do
     [ $waited -lt $((limit * 2)) ] || { echo "Still playing after $limit s; stopping it."; break; }
