@@ -1,6 +1,7 @@
 // The command line: tokenizer, option table and the bounds of every buffer.
 #include "app/command_line.h"
 #include "app/state.h"
+#include "product_state.h"
 #include "window_helpers.h"
 
 #include <gtest/gtest.h>
@@ -349,6 +350,5 @@ TEST(CommandLineParse, RandomLinesKeepEveryBufferInBounds)
         ASSERT_STREQ(L"status stays", g_statusLine);
         ASSERT_LE(LOWORD(guarded.result.commandWord), DWORD(CMD_ADD_VOLUME));
     }
-    g_titleLine[0] = 0;
-    wcscpy(g_statusLine, L"*******************");
+    RestoreProductGlobals();
 }

@@ -1,6 +1,7 @@
 // The player against fake graphs: call counts, order and failures on demand.
 #include "app/state.h"
 #include "fakes.h"
+#include "product_state.h"
 #include "player/player.h"
 #include "window_helpers.h"
 
@@ -47,11 +48,7 @@ protected:
     void TearDown() override
     {
         g_player = Player{};  // the fakes die with the test
-        g_dockSide = -1;
-        g_dockTarget = nullptr;
-        g_mediaPath[0] = g_titleLine[0] = 0;
-        wcscpy(g_statusLine, L"*******************");
-        g_duration = 0;
+        RestoreProductGlobals();
         CoUninitialize();
     }
     // Opens path on the set as a graph that was used before, with the log cleared.

@@ -1,6 +1,7 @@
 // The player against Wine's real filter graph, with media the tests write.
 #include "app/state.h"
 #include "media.h"
+#include "product_state.h"
 #include "player/player.h"
 #include "window_helpers.h"
 
@@ -71,11 +72,7 @@ protected:
         PlayerRelease(&g_player);
         DestroyWindow(g_mainWindow);
         g_mainWindow = nullptr;
-        g_dockSide = -1;
-        g_dockTarget = nullptr;
-        g_mediaPath[0] = g_titleLine[0] = 0;
-        wcscpy(g_statusLine, L"*******************");
-        g_duration = 0;
+        RestoreProductGlobals();
         CoUninitialize();
     }
     std::wstring Wav(const wchar_t* name, int milliseconds)

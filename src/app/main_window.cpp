@@ -6,7 +6,6 @@
 #include "strip/paint.h"
 #include "strip/progress.h"
 
-
 const WCHAR STRIP_CLASS_NAME[] = L"Tallyvox";
 
 namespace {
@@ -14,11 +13,6 @@ namespace {
 const int STRIP_WIDTH = 200;
 const int STRIP_HEIGHT = 62;
 const WORD ICON_RESOURCE_ID = 1;
-
-void Repaint(HWND window)
-{
-    InvalidateRect(window, nullptr, FALSE);
-}
 
 } // namespace
 
@@ -91,7 +85,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_GRAPHNOTIFY:
         PlayerHandleEvents(&g_player);
-        Repaint(window);
+        InvalidateRect(window, nullptr, FALSE);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);

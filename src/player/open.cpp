@@ -99,10 +99,9 @@ int PlayerOpen(Player* player, const WCHAR* path)
         PlayerRelease(player);
         return 0;
     }
-    if (path != g_mediaPath) CopyText(g_mediaPath, MEDIA_PATH_CAPACITY, path);
+    CopyText(g_mediaPath, MEDIA_PATH_CAPACITY, path);  // at start-up path is g_mediaPath: a no-op
 
-    if (player->videoWindow) player->videoWindow->Release();
-    player->videoWindow = nullptr;
+    // videoWindow is null here: a new graph has none, and EmptyGraph gave back a reused one's.
     player->graph->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(&player->videoWindow));
     if (IVideoWindow* video = player->videoWindow) {
         video->put_Caption(MakeBstr(bstr, FileNamePart(g_mediaPath)));

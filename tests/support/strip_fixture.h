@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/state.h"
 #include "media.h"
+#include "product_state.h"
 #include "player/player.h"
 #include "window_helpers.h"
 
@@ -61,9 +62,7 @@ protected:
         PlayerRelease(&g_player);
         g_player.filterState = State_Stopped;
         g_player.volume = -500;
-        g_volumeDisplayTicks = g_progressWidth = 0;
-        g_dragBaseLevel = -1;
-        g_flickerSeed = 1;
+        RestoreProductGlobals();
         ReleaseCapture();
         DestroyWindow(window);
         if (parent) DestroyWindow(parent);
