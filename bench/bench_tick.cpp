@@ -5,7 +5,7 @@
 // "RESULT <tick us> <baseline us> <tick min> <baseline min>".
 //   bench_tick FILE [ITERATIONS]
 #include "app/main_window.h"
-#include "app/state.h"
+#include "core/state.h"
 #include "player/player.h"
 #include "strip/progress.h"
 

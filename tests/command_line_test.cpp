@@ -1,6 +1,6 @@
 // The command line: tokenizer, option table and the bounds of every buffer.
 #include "app/command_line.h"
-#include "app/state.h"
+#include "core/state.h"
 #include "product_state.h"
 #include "window_helpers.h"
 

@@ -1,5 +1,5 @@
 // The player against fake graphs: call counts, order and failures on demand.
-#include "app/state.h"
+#include "core/state.h"
 #include "fakes.h"
 #include "product_state.h"
 #include "player/player.h"

@@ -1,5 +1,5 @@
 // The player against Wine's real filter graph, with media the tests write.
-#include "app/state.h"
+#include "core/state.h"
 #include "media.h"
 #include "product_state.h"
 #include "player/player.h"

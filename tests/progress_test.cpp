@@ -1,5 +1,5 @@
 // The progress tick's arithmetic and title line, against a fake seeking.
-#include "app/state.h"
+#include "core/state.h"
 #include "fakes.h"
 #include "strip/progress.h"
 

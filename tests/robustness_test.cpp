@@ -2,7 +2,7 @@
 // hundreds of opens in one strip that must keep no handle, GDI object or
 // memory beyond what Wine's DirectShow keeps by itself.
 #include "app/main_window.h"
-#include "app/state.h"
+#include "core/state.h"
 #include "player/player.h"
 
 #include <psapi.h>

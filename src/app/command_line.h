@@ -1,7 +1,7 @@
 // Reading the command line: a tokenizer of our own and the option table.
 #pragma once
 
-#include "app/state.h"
+#include "core/state.h"
 
 // The token buffer of the parse, the terminating NUL included.
 const int CMD_TOKEN_CAPACITY = 4096;

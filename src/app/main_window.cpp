@@ -1,7 +1,7 @@
 #include "app/main_window.h"
 #include "app/input.h"
 #include "app/remote.h"
-#include "app/state.h"
+#include "core/state.h"
 #include "player/player.h"
 #include "strip/paint.h"
 #include "strip/progress.h"

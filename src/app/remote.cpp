@@ -1,6 +1,6 @@
 #include "app/remote.h"
 #include "app/main_window.h"
-#include "app/state.h"
+#include "core/state.h"
 #include "player/player.h"
 
 #include <wchar.h>

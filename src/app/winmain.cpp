@@ -3,7 +3,7 @@
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/remote.h"
-#include "app/state.h"
+#include "core/state.h"
 #include "player/player.h"
 
 namespace {

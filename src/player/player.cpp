@@ -1,5 +1,5 @@
 #include "player/player.h"
-#include "app/state.h"
+#include "core/state.h"
 
 #include <wchar.h>
 

@@ -1,5 +1,5 @@
 #include "strip/paint.h"
-#include "app/state.h"
+#include "core/state.h"
 #include "player/player.h"
 
 namespace {

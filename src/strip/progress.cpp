@@ -1,5 +1,5 @@
 #include "strip/progress.h"
-#include "app/state.h"
+#include "core/state.h"
 
 int UpdateProgress(Player* player, int width)
 {

@@ -3,7 +3,7 @@
 // fixtures' own business: a real graph must be released, a fake one dropped.
 #pragma once
 
-#include "app/state.h"
+#include "core/state.h"
 
 #include <wchar.h>
 

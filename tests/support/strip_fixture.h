@@ -6,7 +6,7 @@
 #include <wchar.h>
 
 #include "app/main_window.h"
-#include "app/state.h"
+#include "core/state.h"
 #include "media.h"
 #include "product_state.h"
 #include "player/player.h"

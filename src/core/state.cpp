@@ -1,4 +1,4 @@
-#include "app/state.h"
+#include "core/state.h"
 
 WCHAR g_mediaPath[MEDIA_PATH_CAPACITY];
 WCHAR g_titleLine[TITLE_LINE_CAPACITY];
