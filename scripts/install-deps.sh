@@ -2,8 +2,10 @@
 # Installs what building, running and testing Tallyvox need on Debian 12.
 # Quiet and quick when everything is there already.
 set -eu
+# fonts-wine has Tahoma and Marlett, IPA Gothic the Japanese glyphs Tahoma lacks.
 packages="cmake ninja-build g++-mingw-w64-x86-64-posix googletest
   wine wine64 libasound2 gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  fonts-wine fonts-ipafont-gothic
   xvfb x11-utils xdotool imagemagick python3"
 missing=""
 for package in $packages; do

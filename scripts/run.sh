@@ -50,7 +50,7 @@ demo=$build/tallyvox-demo.wav
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     export WINEPREFIX="$build/run-prefix" WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-    [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
+    sh "$root/scripts/wine-prefix.sh"
     exec wine "$exe" "$@"
 fi
 

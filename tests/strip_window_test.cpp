@@ -151,6 +151,32 @@ TEST_F(PaintTest, BandFollowsStateVolumeDisplaySeedAndHeight)
     }
 }
 
+// The strip's bold font draws the failure prefix through the Japanese font
+// linked behind it: glyphs, not the box of a character no font has.
+TEST_F(StripTest, FailurePrefixDrawsGlyphsNotBoxes)
+{
+    auto ink = [](WCHAR c) {
+        BITMAPINFO info = { { sizeof(BITMAPINFOHEADER), 32, -32, 1, 32, BI_RGB } };
+        void* bits = nullptr;
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        SelectObject(dc, bitmap);
+        SelectObject(dc, g_stripFont);
+        PatBlt(dc, 0, 0, 32, 32, WHITENESS);
+        TextOutW(dc, 0, 0, &c, 1);
+        GdiFlush();
+        std::string pixels(static_cast<const char*>(bits), 32 * 32 * 4);
+        DeleteDC(dc);
+        DeleteObject(bitmap);
+        return pixels;
+    };
+    const std::string box = ink(0x0378);  // unassigned
+    EXPECT_TRUE(ink(0x0379) == box);      // any missing character draws this
+    EXPECT_TRUE(ink(0x5931) != box);
+    EXPECT_TRUE(ink(0x6557) != box);
+    EXPECT_TRUE(ink(0x5931) != ink(0x6557));
+}
+
 TEST_F(StripTest, DropOpensOnlyTheFirstNameAndRefusesBadOnes)
 {
     wcscpy(g_titleLine, L"kept");

@@ -26,13 +26,8 @@ else
 fi
 
 . "$(dirname "$0")/env.sh"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot -i >/dev/null 2>&1
-    # No window manager: unmanaged windows close at once instead of after 2 s.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    # A crashing test must end, not wait on a dialog.
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-fi
+# Made on first use; fonts and the bed's settings also reach a prefix made before.
+sh "$(dirname "$0")/../../scripts/wine-prefix.sh" --bed
 setsid wineserver -p </dev/null >/dev/null 2>&1 || true
 # Start Wine's own services here, away from CTest's pipes: started by a test
 # they would hold its output open and CTest would wait for them.
