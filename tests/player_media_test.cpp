@@ -122,6 +122,28 @@ TEST_F(MediaPlayer, WavsPlayOneAfterAnother)
     graph->Release();
 }
 
+// The formats people have, as tests/make_media.sh encoded them: each renders,
+// runs on and reports its own length; the videos open a video window.
+TEST_F(MediaPlayer, CompressedFormatsPlayAndReportTheirLength)
+{
+    struct { const wchar_t* name; LONGLONG length; bool video; } cases[] = {
+        { L"tone.mp3", 22000000, false }, { L"tone.m4a", 26000000, false },
+        { L"tone.flac", 18000000, false }, { L"tone.opus", 30000000, false },
+        { L"clip.mp4", 24000000, true }, { L"clip.webm", 20000000, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.name);
+        PlayerRelease(&g_player);
+        g_duration = 0;
+        std::wstring path = std::wstring(TALLYVOX_TEST_MEDIA L"\\") + c.name;
+        EXPECT_EQ(1, PlayerOpen(&g_player, path.c_str())) << g_titleLine;
+        EXPECT_EQ(State_Running, g_player.filterState);
+        EXPECT_TRUE(PlaysOn());
+        EXPECT_NEAR(double(g_duration), double(c.length), 1000000.0);  // encoder delay and padding
+        EXPECT_EQ(c.video, FindWindowW(nullptr, c.name) != nullptr);
+    }
+}
+
 TEST_F(MediaPlayer, UnrenderableFileShowsTheFailureAndLeavesNoGraph)
 {
     std::wstring path = Temp(L"junk.bin");
