@@ -130,6 +130,7 @@ TEST_F(MediaPlayer, CompressedFormatsPlayAndReportTheirLength)
         { L"tone.mp3", 22000000, false }, { L"tone.m4a", 26000000, false },
         { L"tone.flac", 18000000, false }, { L"tone.opus", 30000000, false },
         { L"clip.mp4", 24000000, true }, { L"clip.webm", 20000000, true },
+        { L"tone.wma", 16000000, false }, { L"clip.wmv", 28000000, true },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.name);
