@@ -241,13 +241,14 @@ TEST(CommandLineParse, OverlongPathsAreRefusedNeverCut)
     EXPECT_STREQ(L"", fits.commandLine.refusedPath);
 
     // 1024 do not: the path is dropped, an earlier one does not come back,
-    // and the start of the refused path is kept for the failure text.
+    // and its start is kept, still too long to fit, for the failure text
+    // and for a running strip to refuse.
     wcscpy(text, L"x short.wav b");
-    for (int i = 0; i < 1023; ++i) wcscat(text, L"b");
+    for (int i = 0; i < 1100; ++i) wcscat(text, L"b");
     Parsed refused = Parse(text);
     EXPECT_STREQ(L"", refused.path());
-    EXPECT_EQ(199u, wcslen(refused.commandLine.refusedPath));
-    EXPECT_EQ(L'b', refused.commandLine.refusedPath[198]);
+    EXPECT_EQ(size_t(MEDIA_PATH_CAPACITY), wcslen(refused.commandLine.refusedPath));
+    EXPECT_EQ(L'b', refused.commandLine.refusedPath[MEDIA_PATH_CAPACITY - 1]);
 
     // A later path that fits wins again.
     wcscat(text, L" last.wav");
@@ -340,7 +341,7 @@ TEST(CommandLineParse, RandomLinesKeepEveryBufferInBounds)
         ResetDock();
         ReadCommandLine(text, &guarded.result);
         ASSERT_TRUE(Terminated(g_mediaPath, MEDIA_PATH_CAPACITY)) << round;
-        ASSERT_TRUE(Terminated(guarded.result.refusedPath, TITLE_LINE_CAPACITY)) << round;
+        ASSERT_TRUE(Terminated(guarded.result.refusedPath, MEDIA_PATH_CAPACITY + 1)) << round;
         for (int i = 0; i < 16; ++i) {
             ASSERT_EQ(guard, guarded.before[i]) << round;
             ASSERT_EQ(guard, guarded.between[i]) << round;

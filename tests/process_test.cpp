@@ -3,6 +3,15 @@
 
 namespace {
 
+// A path of 1500 characters: more than the strip's path line holds.
+const WCHAR* TooLongPath()
+{
+    static WCHAR path[1501] = L"Z:\\tallyvox-tests\\";
+    for (size_t length = wcslen(path); length < 1496; ++length) path[length] = L'a' + length % 26;
+    wcscpy(path + 1496, L".wav");
+    return path;
+}
+
 class ProcessTest : public testing::Test {
 protected:
     // Strips are looked for across the display: none may be left from before.
@@ -52,9 +61,7 @@ TEST_F(ProcessTest, StripShowsWhatItPlaysAndClosesWithExitCodeZero)
     ASSERT_TRUE(WriteJunk(junk));
     _snwprintf(quotedJunk, MAX_PATH + 2, L"\"%ls\"", junk);
     QuotedWav(wav, L"process-short.wav", 1500);
-    static WCHAR tooLong[1501] = L"Z:\\tallyvox-tests\\";
-    for (size_t length = wcslen(tooLong); length < 1496; ++length) tooLong[length] = L'a' + length % 26;
-    wcscpy(tooLong + 1496, L".wav");
+    const WCHAR* tooLong = TooLongPath();
 
     const struct {
         const WCHAR* arguments;
@@ -150,6 +157,9 @@ TEST_F(ProcessTest, LaterLaunchesForwardTheirCommandsToTheRunningStrip)
     Forward(arguments);
     EXPECT_TRUE(WaitBand(strip, band, Running)) << band;
     EXPECT_TRUE(WaitBand(strip, band, StoppedAtEnd)) << band;
+    // A path too long to hold reaches the strip and is refused there: no graph is left.
+    Forward(TooLongPath());
+    EXPECT_TRUE(WaitBand(strip, band, StoppedEmpty)) << band;
     CloseAndExpectExit(player, strip);
 }
 

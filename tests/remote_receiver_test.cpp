@@ -1,5 +1,6 @@
 // WM_COPYDATA records as any program may send them: the commands carried out,
 // and malformed records bounded by their byte count.
+#include "fakes.h"
 #include "strip_fixture.h"
 
 namespace {
@@ -166,4 +167,45 @@ TEST_F(RemoteTest, RandomRecordsStayBounded)
         EXPECT_EQ(g_volumeDisplayTicks, code == CMD_SET_VOLUME || code == CMD_ADD_VOLUME ? VOLUME_DISPLAY_TICKS : 0);
     }
     EXPECT_GT(opens, 100);
+}
+
+// Records, a key and a click that reach the strip while the graph renders
+// (as sends from other threads do when a graph call waits) are carried out
+// after that open, in order, by the message loop: never inside it. Volume
+// steps of one direction merge; of two waiting opens only the last renders.
+TEST_F(RemoteTest, CommandsArrivingInsideAGraphCallWaitForIt)
+{
+    FakeGraphSet set;
+    FakeGraphFactory factory(&set);
+    set.Install(&g_player);
+    g_player.volume = -500;
+    int nested = 0;
+    g_fakeCallHook = [&](const std::string& call) {
+        if (call != "control.RenderFile" || nested++) return;
+        EXPECT_EQ(Send(WM_KEYDOWN, VK_INSERT, 1), 0);
+        EXPECT_EQ(Record(Word(CMD_ADD_VOLUME, -100), L""), 1);
+        EXPECT_EQ(Record(Word(CMD_ADD_VOLUME, -100), L""), 1);
+        EXPECT_EQ(Record(Word(CMD_OPEN), L"Z:\\second.wav"), 1);
+        EXPECT_EQ(Send(WM_LBUTTONDOWN, MK_LBUTTON, 0), 0);
+        EXPECT_EQ(Record(Word(9), L"Z:\\third.wav"), 1);
+    };
+    EXPECT_EQ(Record(Word(CMD_OPEN), L"Z:\\first.wav"), 1);
+    PumpUntil([&] { return g_player.control && set.control.renderedPath == L"Z:\\third.wav"; }, 2000);
+    g_fakeCallHook = nullptr;
+
+    std::vector<std::string> transport;
+    for (const std::string& call : g_fakeCalls)
+        if (call == "control.RenderFile" || call == "control.Run" || call == "control.Pause" || call.rfind("audio.put_Volume", 0) == 0)
+            transport.push_back(call);
+    const std::vector<std::string> expected = {
+        "control.RenderFile", "control.Run", "audio.put_Volume(-500)",  // the first open, whole
+        "audio.put_Volume(0)", "audio.put_Volume(-200)",                // Insert, then both -100 as one
+        "control.Pause",                                                // the click pauses
+        "control.Pause", "audio.put_Volume(-500)",                      // the paused graph is replaced
+        "control.RenderFile", "control.Run", "audio.put_Volume(-500)",  // for the last open only
+    };
+    EXPECT_EQ(transport, expected);
+    EXPECT_STREQ(g_mediaPath, L"Z:\\third.wav");
+    EXPECT_FALSE(g_playerBusy);
+    g_player = Player{};  // the fakes go with this test
 }

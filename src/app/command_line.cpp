@@ -191,7 +191,7 @@ void ReadCommandLine(const WCHAR* text, CommandLine* result)
         } else if (wcslen(token) >= MEDIA_PATH_CAPACITY) {
             // Never keep a path cut short: it could name another file.
             g_mediaPath[0] = 0;
-            CopyText(result->refusedPath, TITLE_LINE_CAPACITY, token);
+            CopyText(result->refusedPath, MEDIA_PATH_CAPACITY + 1, token);
         } else {
             CopyText(g_mediaPath, MEDIA_PATH_CAPACITY, token);
             result->refusedPath[0] = 0;

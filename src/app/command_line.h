@@ -11,9 +11,10 @@ const int CMD_TOKEN_CAPACITY = 4096;
 struct CommandLine {
     DWORD commandWord;   // code | argument << 16; forwarded to a running strip
     HWND parent;         // /P: the strip becomes this window's child
-    // The start of the last path when it did not fit g_mediaPath, for the
-    // failure text; empty otherwise.
-    WCHAR refusedPath[TITLE_LINE_CAPACITY];
+    // The start of the last path when it did not fit g_mediaPath, one
+    // character longer than fits: the failure text shows it, and a running
+    // strip it is forwarded to refuses it too. Empty otherwise.
+    WCHAR refusedPath[MEDIA_PATH_CAPACITY + 1];
 };
 
 // The character under the cursor; a line break reads as the end of the text.

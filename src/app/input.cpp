@@ -1,4 +1,5 @@
 #include "app/input.h"
+#include "app/commands.h"
 #include "core/state.h"
 #include "player/player.h"
 
@@ -13,31 +14,25 @@ int CursorX(LPARAM position)
     return SHORT(LOWORD(position));
 }
 
-void StepVolume(int change)
-{
-    PlayerSetVolume(&g_player, VolumeLevel(&g_player) + change);
-    g_volumeDisplayTicks = VOLUME_DISPLAY_TICKS;
-}
-
 } // namespace
 
 void HandleKeyDown(WPARAM virtualKey)
 {
     switch (virtualKey) {
     case VK_UP:
-        PlayerPause(&g_player);
+        PerformCommand(CMD_PAUSE, 0);
         break;
     case VK_DOWN:
-        PlayerPlay(&g_player);
+        PerformCommand(CMD_PLAY, 0);
         break;
     case VK_INSERT:
-        StepVolume(VOLUME_KEY_STEP);
+        PerformCommand(CMD_ADD_VOLUME, VOLUME_KEY_STEP);
         break;
     case VK_DELETE:
-        StepVolume(-VOLUME_KEY_STEP);
+        PerformCommand(CMD_ADD_VOLUME, -VOLUME_KEY_STEP);
         break;
     case 'P':
-        PlayerTogglePause(&g_player);
+        PerformCommand(CMD_TOGGLE, 0);
         break;
     }
 }
@@ -50,13 +45,12 @@ void HandleRightButtonDown(HWND window, LPARAM position)
     g_volumeDisplayTicks = -1;
 }
 
-void HandleMouseMove(HWND window, LPARAM position)
+void HandleMouseMove(LPARAM position)
 {
     if (g_dragBaseLevel < 0) return;
     // Always from the press, so moving back restores the level there.
     int level = g_dragBaseLevel + (CursorX(position) - g_dragOriginX) * DRAG_LEVELS_PER_PIXEL;
-    PlayerSetVolume(&g_player, level);
-    InvalidateRect(window, nullptr, FALSE);
+    PerformCommand(CMD_DRAG_VOLUME, level);  // repaints when carried out
 }
 
 void HandleRightButtonUp()

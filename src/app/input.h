@@ -5,5 +5,5 @@
 
 void HandleKeyDown(WPARAM virtualKey);
 void HandleRightButtonDown(HWND window, LPARAM position);
-void HandleMouseMove(HWND window, LPARAM position);
+void HandleMouseMove(LPARAM position);
 void HandleRightButtonUp();

@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/commands.h"
 #include "app/input.h"
 #include "app/remote.h"
 #include "core/state.h"
@@ -44,7 +45,7 @@ void HandleDroppedFiles(HDROP drop)
     UINT copied = DragQueryFileW(drop, 0, name, MEDIA_PATH_CAPACITY + 1);
     DragFinish(drop);
     if (copied == 0) return;  // nothing to open
-    PlayerOpen(&g_player, name);
+    PerformCommand(CMD_OPEN, 0, name);
 }
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -69,10 +70,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         HandleTimerTick(window);
         return 0;
     case WM_MOUSEMOVE:
-        HandleMouseMove(window, lParam);
+        HandleMouseMove(lParam);
         return 0;
     case WM_LBUTTONDOWN:
-        PlayerTogglePause(&g_player);
+        PerformCommand(CMD_TOGGLE, 0);
         return 0;
     case WM_RBUTTONDOWN:
         HandleRightButtonDown(window, lParam);
@@ -84,8 +85,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         HandleDroppedFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_GRAPHNOTIFY:
-        PlayerHandleEvents(&g_player);
-        InvalidateRect(window, nullptr, FALSE);
+        PerformCommand(CMD_GRAPH_EVENTS, 0);  // repaints when carried out
+        return 0;
+    case WM_RUN_WAITING:
+        RunWaitingCommands();
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);

@@ -1,20 +1,44 @@
 #include "app/remote.h"
+#include "app/commands.h"
 #include "app/main_window.h"
 #include "core/state.h"
-#include "player/player.h"
 
 #include <wchar.h>
 
-BOOL ForwardToRunningStrip(DWORD commandWord)
+namespace {
+
+const WCHAR START_LOCK_NAME[] = L"Tallyvox.StartLock";
+const DWORD START_LOCK_WAIT_MS = 5000;
+
+} // namespace
+
+HANDLE TakeStartLock()
 {
-    HWND strip = FindWindowW(STRIP_CLASS_NAME, nullptr);
-    if (!strip) return FALSE;
+    HANDLE lock = CreateMutexW(nullptr, FALSE, START_LOCK_NAME);
+    // Abandoned means a launch died holding it: ours now all the same.
+    if (lock) WaitForSingleObject(lock, START_LOCK_WAIT_MS);
+    return lock;
+}
+
+void GiveBackStartLock(HANDLE lock)
+{
+    if (!lock) return;
+    ReleaseMutex(lock);  // fails harmlessly when the wait timed out
+    CloseHandle(lock);
+}
+
+HWND FindRunningStrip()
+{
+    return FindWindowW(STRIP_CLASS_NAME, nullptr);
+}
+
+void ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path)
+{
     COPYDATASTRUCT record;
     record.dwData = commandWord;
-    record.cbData = DWORD((wcslen(g_mediaPath) + 1) * sizeof(WCHAR));
-    record.lpData = g_mediaPath;
+    record.cbData = DWORD((wcslen(path) + 1) * sizeof(WCHAR));
+    record.lpData = const_cast<WCHAR*>(path);
     SendMessageW(strip, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record));
-    return TRUE;
 }
 
 namespace {
@@ -34,7 +58,7 @@ void OpenRecordPath(const COPYDATASTRUCT* record)
     }
     path[length] = 0;
     if (length == 0) return;  // an empty path opens nothing
-    PlayerOpen(&g_player, path);
+    PerformCommand(CMD_OPEN, 0, path);
 }
 
 } // namespace
@@ -46,22 +70,16 @@ void HandleRemoteCommand(const COPYDATASTRUCT* record)
     WORD argument = HIWORD(record->dwData);
     switch (code) {
     case CMD_PLAY:
-        PlayerPlay(&g_player);
-        break;
     case CMD_PAUSE:
-    case CMD_STOP:  // stop only pauses: the position and video window stay
-        PlayerPause(&g_player);
-        break;
     case CMD_TOGGLE:
-        PlayerTogglePause(&g_player);
+    case CMD_STOP:
+        PerformCommand(code, 0);
         break;
     case CMD_SET_VOLUME:
-        PlayerSetVolume(&g_player, argument);
-        g_volumeDisplayTicks = VOLUME_DISPLAY_TICKS;
+        PerformCommand(code, argument);
         break;
     case CMD_ADD_VOLUME:
-        PlayerSetVolume(&g_player, VolumeLevel(&g_player) + SHORT(argument));
-        g_volumeDisplayTicks = VOLUME_DISPLAY_TICKS;
+        PerformCommand(code, SHORT(argument));
         break;
     default:  // CMD_OPEN, and any code the sender never makes
         OpenRecordPath(record);

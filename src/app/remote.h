@@ -4,9 +4,17 @@
 
 #include <windows.h>
 
-// Sends the command word and g_mediaPath to a running top-level strip.
-// FALSE when there is none, and this launch is to become the strip.
-BOOL ForwardToRunningStrip(DWORD commandWord);
+// Held from before a launch looks for a running strip until its own strip
+// exists, so that launches started together end with one strip between
+// them. A launch that cannot have it within a few seconds goes on without.
+HANDLE TakeStartLock();
+void GiveBackStartLock(HANDLE lock);
+
+// The running top-level strip, or null.
+HWND FindRunningStrip();
+
+// Sends the command word and path to strip and waits for its answer.
+void ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path);
 
 // Carries out a record from any program. Reads no more than cbData bytes.
 void HandleRemoteCommand(const COPYDATASTRUCT* record);

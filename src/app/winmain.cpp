@@ -1,6 +1,7 @@
 // The process entry: read the command line, forward it to a running strip
 // or become the strip, play, and tear down.
 #include "app/command_line.h"
+#include "app/commands.h"
 #include "app/main_window.h"
 #include "app/remote.h"
 #include "core/state.h"
@@ -16,11 +17,23 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     CommandLine commandLine;
     ReadCommandLine(GetCommandLineW(), &commandLine);
-    if (ForwardToRunningStrip(commandLine.commandWord)) return 0;
+    // A path too long to hold travels as it came, so the strip refuses it visibly.
+    const WCHAR* path = commandLine.refusedPath[0] ? commandLine.refusedPath : g_mediaPath;
 
+    HANDLE startLock = TakeStartLock();
+    if (HWND running = FindRunningStrip()) {
+        GiveBackStartLock(startLock);
+        ForwardCommand(running, commandLine.commandWord, path);
+        return 0;
+    }
+
+    // From the window's creation to the end of the first open, commands
+    // that reach the strip wait: COM and the graph are not there yet.
+    BeginPlayerOperation();
     g_titleLine[0] = 0;
     RegisterStripClass(instance);
     g_mainWindow = CreateStripWindow(instance, commandLine.parent);
+    GiveBackStartLock(startLock);  // later launches find this strip from here on
     if (!g_mainWindow) return 0;  // e.g. /P named no window: nothing to show, so nothing plays
     ShowWindow(g_mainWindow, SW_SHOWNORMAL);
     UpdateWindow(g_mainWindow);  // paint now, not after COM and the graph have started
@@ -34,6 +47,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     }
     // A path too long to hold was never opened; say so as for any failed open.
     if (commandLine.refusedPath[0]) ShowOpenFailure(commandLine.refusedPath);
+    EndPlayerOperation();
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -42,6 +42,10 @@ extern int g_dragBaseLevel;
 extern int g_dragOriginX;
 extern int g_flickerSeed;
 
+// TRUE while a player operation runs. Graph calls can deliver messages sent
+// by other threads and processes; whatever arrives meanwhile waits its turn.
+extern BOOL g_playerBusy;
+
 // The last place in text that holds ch, the terminator included, or null.
 const WCHAR* FindLastChar(const WCHAR* text, WCHAR ch);
 

@@ -21,7 +21,8 @@ int NextFlickerSeed(int seed)
 void HandleTimerTick(HWND window)
 {
     if (g_volumeDisplayTicks != 0) --g_volumeDisplayTicks;
-    g_progressWidth = UpdateProgress(&g_player, g_stripWidth);
+    // Inside a player operation the graph is not to be called: the bar waits.
+    if (!g_playerBusy) g_progressWidth = UpdateProgress(&g_player, g_stripWidth);
     InvalidateRect(window, nullptr, FALSE);
     g_flickerSeed = NextFlickerSeed(g_flickerSeed);
 }

@@ -2,3 +2,4 @@
 #include "fakes.h"
 
 std::vector<std::string> g_fakeCalls;
+std::function<void(const std::string&)> g_fakeCallHook;

@@ -4,12 +4,15 @@
 #include "player/player.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
 // Every call the fakes take, in order, as "object.Method" or, with its
 // arguments, "video.put_Visible(0)".
 extern std::vector<std::string> g_fakeCalls;
+// Called after each call is logged, with its entry: a test can act in the middle of a graph call.
+extern std::function<void(const std::string&)> g_fakeCallHook;
 inline int CountCalls(const std::string& call) { return int(std::count(g_fakeCalls.begin(), g_fakeCalls.end(), call)); }
 
 #define NO_IMPL(signature) STDMETHODIMP signature override { return E_NOTIMPL; }
@@ -30,6 +33,7 @@ struct Fake : Interface {
         std::string entry = std::string(name) + "." + call, separator = "(";
         ((entry += separator + std::to_string(values), separator = ","), ...);
         g_fakeCalls.push_back(sizeof...(values) ? entry + ")" : entry);
+        if (g_fakeCallHook) g_fakeCallHook(g_fakeCalls.back());
         return S_OK;
     }
     STDMETHODIMP QueryInterface(REFIID id, void** out) override

@@ -1,0 +1,34 @@
+// Every command on the player, whatever its source: records from other
+// launches and programs, drops, keys, clicks and the graph's notifications.
+// A graph call can deliver messages that other threads and processes send
+// (a video renderer's window lives on a thread of its own), so a command that
+// arrives while a player operation runs is never carried out inside it: it
+// waits and runs right after, in arrival order, from the message loop.
+#pragma once
+
+#include <windows.h>
+
+// Commands of the strip itself, beyond the 16 bits a record's code has.
+enum : DWORD {
+    CMD_DRAG_VOLUME = 0x10000,   // argument: the level a right-button drag reached
+    CMD_GRAPH_EVENTS = 0x10001,  // drain the graph's event queue
+};
+
+// Posted to the strip when commands wait; the message loop runs them.
+const UINT WM_RUN_WAITING = WM_APP + 1;
+
+// How many commands can wait at once. Volume changes in a row merge into one.
+const int WAITING_CAPACITY = 256;
+
+// Carries a command out before returning when no player operation runs,
+// after whatever waits already; otherwise it waits, and the caller goes on
+// at once. path is read for opens only, and copied.
+void PerformCommand(DWORD code, int argument, const WCHAR* path = nullptr);
+
+// Brackets a player operation that does not come through PerformCommand,
+// the start-up's open. Commands that arrived meanwhile are posted to run.
+void BeginPlayerOperation();
+void EndPlayerOperation();
+
+// WM_RUN_WAITING: carries out every waiting command.
+void RunWaitingCommands();
