@@ -148,7 +148,7 @@ TEST(CommandLineParse, OptionsMatchCaseAndWholeWords)
     EXPECT_EQ(nullptr, g_dockTarget);
 }
 
-TEST(CommandLineParse, VolumeArgumentsAndSaturation)
+TEST(CommandLineParse, VolumeAndSeekArgumentsSaturate)
 {
     struct Case {
         const WCHAR* text;
@@ -171,6 +171,15 @@ TEST(CommandLineParse, VolumeArgumentsAndSaturation)
         { L"x /volume-99999999999999999999999999", Word(CMD_ADD_VOLUME, -32768), L"" },
         { L"x /volume18446744073709551617", Word(CMD_SET_VOLUME, 65535), L"" },
         { L"x /volume+", Word(CMD_ADD_VOLUME, 0), L"" },
+        { L"x /seek30", Word(CMD_SEEK_TO, 30), L"" },
+        { L"x -seek+5", Word(CMD_SEEK_BY, 5), L"" },
+        { L"x /seek-5", Word(CMD_SEEK_BY, -5), L"" },
+        { L"x /seek", Word(CMD_SEEK_TO, 0), L"" },
+        { L"x /seeking 7", Word(CMD_SEEK_TO, 0), L"7" },
+        { L"x /seek65536", Word(CMD_SEEK_TO, 65535), L"" },
+        { L"x /seek+32768", Word(CMD_SEEK_BY, 32767), L"" },
+        { L"x /seek-99999999999999999999999", Word(CMD_SEEK_BY, -32768), L"" },
+        { L"x /Seek5 /seek9 /play", Word(CMD_PLAY, 0), L"" },  // case counts; the last command wins
     };
     for (const Case& c : cases) {
         Parsed parsed = Parse(c.text);
@@ -349,7 +358,7 @@ TEST(CommandLineParse, RandomLinesKeepEveryBufferInBounds)
         }
         ASSERT_STREQ(L"title stays", g_titleLine);
         ASSERT_STREQ(L"status stays", g_statusLine);
-        ASSERT_LE(LOWORD(guarded.result.commandWord), DWORD(CMD_ADD_VOLUME));
+        ASSERT_LE(LOWORD(guarded.result.commandWord), DWORD(CMD_SEEK_BY));
     }
     RestoreProductGlobals();
 }

@@ -83,7 +83,7 @@ TEST_F(RemoteTest, VolumeCodes)
 TEST_F(RemoteTest, OpenCodesAndHighBits)
 {
     const WCHAR* path = L"Z:\\tallyvox-none\\remote.wav";
-    for (ULONG_PTR word : { Word(CMD_OPEN), Word(7), Word(9, 1234), Word(0xFFFF, 0xFFFF), HIGH_BITS | Word(CMD_OPEN) }) {
+    for (ULONG_PTR word : { Word(CMD_OPEN), Word(9), Word(9, 1234), Word(0xFFFF, 0xFFFF), HIGH_BITS | Word(CMD_OPEN) }) {
         SCOPED_TRACE(word);
         KeepLines();
         EXPECT_EQ(Record(word, path), 1);
@@ -137,7 +137,7 @@ TEST_F(RemoteTest, RandomRecordsStayBounded)
     for (int round = 0; round < 3000 && !HasFailure(); ++round) {
         // Mostly transport and volume codes; opens of paths that cannot exist.
         bool open = next(4) == 0;
-        WORD code = open ? (next(2) ? CMD_OPEN : WORD(7 + next(65529))) : WORD(1 + next(6));
+        WORD code = open ? (next(2) ? CMD_OPEN : WORD(9 + next(65527))) : WORD(1 + next(8));
         ULONG_PTR word = Word(code, int(next(65536))) | (next(2) ? ULONG_PTR(next(0xFFFFFFFFu)) << 32 : 0);
         DWORD chars = next(1100) + 1;
         for (DWORD i = 0; i < chars; ++i) source[i] = i < 17 ? L"Z:\\tallyvox-none\\"[i] : next(40) ? WCHAR(1 + next(0xFFFE)) : 0;
@@ -179,6 +179,7 @@ TEST_F(RemoteTest, CommandsArrivingInsideAGraphCallWaitForIt)
     FakeGraphFactory factory(&set);
     set.Install(&g_player);
     g_player.volume = -500;
+    g_fakeCalls.clear();
     int nested = 0;
     g_fakeCallHook = [&](const std::string& call) {
         if (call != "control.RenderFile" || nested++) return;

@@ -110,23 +110,24 @@ DWORD MakeCommandWord(DWORD code, int argument)
     return code | (DWORD(WORD(argument)) << 16);
 }
 
-// "/volume", "/volume+" and "/volume-": numbers that do not fit the 16-bit
-// argument saturate at its limits, so a large change never reverses sign.
-DWORD ReadVolumeOption(const WCHAR* afterWord)
+// "/volumeN", "/volume+N" and "/volume-N", and the same for "/seek": a
+// number that does not fit the 16-bit argument saturates at its limits, so
+// a large change never reverses sign.
+DWORD ReadNumberOption(const WCHAR* afterWord, DWORD setCode, DWORD changeCode)
 {
     const WCHAR* cursor = afterWord;
     if (*cursor == L'+') {
         ++cursor;
         ULONGLONG n = ParseDecimal(cursor);
-        return MakeCommandWord(CMD_ADD_VOLUME, n > 32767 ? 32767 : int(n));
+        return MakeCommandWord(changeCode, n > 32767 ? 32767 : int(n));
     }
     if (*cursor == L'-') {
         ++cursor;
         ULONGLONG n = ParseDecimal(cursor);
-        return MakeCommandWord(CMD_ADD_VOLUME, n > 32768 ? -32768 : -int(n));
+        return MakeCommandWord(changeCode, n > 32768 ? -32768 : -int(n));
     }
     ULONGLONG n = ParseDecimal(cursor);
-    return MakeCommandWord(CMD_SET_VOLUME, n > 65535 ? 65535 : int(n));
+    return MakeCommandWord(setCode, n > 65535 ? 65535 : int(n));
 }
 
 void ReadDockOption(const WCHAR* afterV)
@@ -168,7 +169,9 @@ void ReadOption(const WCHAR* rest, CommandLine* result)
     } else if (IsExactly(rest, L"tpause")) {
         result->commandWord = CMD_TOGGLE;
     } else if (StartsWith(rest, L"volume")) {
-        result->commandWord = ReadVolumeOption(rest + 6);
+        result->commandWord = ReadNumberOption(rest + 6, CMD_SET_VOLUME, CMD_ADD_VOLUME);
+    } else if (StartsWith(rest, L"seek")) {
+        result->commandWord = ReadNumberOption(rest + 4, CMD_SEEK_TO, CMD_SEEK_BY);
     }
 }
 

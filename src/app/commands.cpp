@@ -44,6 +44,12 @@ BOOL MergeWithLast(DWORD code, int argument)
     if (last.code != code) return FALSE;
     switch (code) {
     case CMD_SET_VOLUME:
+    case CMD_SEEK_TO:
+        PlayerSeekTo(&g_player, argument * MEDIA_TIME_PER_SECOND);
+        break;
+    case CMD_SEEK_BY:
+        PlayerSeekBy(&g_player, argument * MEDIA_TIME_PER_SECOND);
+        break;
     case CMD_DRAG_VOLUME:
         last.argument = argument;
         return TRUE;
@@ -94,6 +100,12 @@ void CarryOut(DWORD code, int argument, const WCHAR* path)
         PlayerSetVolume(&g_player, VolumeLevel(&g_player) + argument);
         g_volumeDisplayTicks = VOLUME_DISPLAY_TICKS;
         break;
+    case CMD_SEEK_TO:
+        PlayerSeekTo(&g_player, argument * MEDIA_TIME_PER_SECOND);
+        break;
+    case CMD_SEEK_BY:
+        PlayerSeekBy(&g_player, argument * MEDIA_TIME_PER_SECOND);
+        break;
     case CMD_DRAG_VOLUME:
         PlayerSetVolume(&g_player, argument);
         break;
@@ -101,7 +113,8 @@ void CarryOut(DWORD code, int argument, const WCHAR* path)
         PlayerHandleEvents(&g_player);
         break;
     }
-    // The bar follows at once: an open never shows the last file's progress.
+    // The bar follows at once: an open never shows the last file's progress,
+    // nor a seek the old place.
     g_progressWidth = UpdateProgress(&g_player, g_stripWidth);
     InvalidateRect(g_mainWindow, nullptr, FALSE);
 }

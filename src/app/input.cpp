@@ -6,6 +6,7 @@
 namespace {
 
 const int VOLUME_KEY_STEP = 500;
+const int SEEK_KEY_SECONDS = 5;
 const int DRAG_LEVELS_PER_PIXEL = 50;   // 200 pixels span the whole range
 
 // The signed horizontal client coordinate of a mouse message.
@@ -34,7 +35,25 @@ void HandleKeyDown(WPARAM virtualKey)
     case 'P':
         PerformCommand(CMD_TOGGLE, 0);
         break;
+    case VK_LEFT:
+        PerformCommand(CMD_SEEK_BY, -SEEK_KEY_SECONDS);
+        break;
+    case VK_RIGHT:
+        PerformCommand(CMD_SEEK_BY, SEEK_KEY_SECONDS);
+        break;
+    case VK_HOME:
+        PerformCommand(CMD_SEEK_TO, 0);
+        break;
     }
+}
+
+void HandleMouseWheel(WPARAM wParam)
+{
+    // Smooth wheels send parts of a notch: they count once they make one.
+    g_wheelDelta += GET_WHEEL_DELTA_WPARAM(wParam);
+    int notches = g_wheelDelta / WHEEL_DELTA;
+    g_wheelDelta -= notches * WHEEL_DELTA;
+    if (notches != 0) PerformCommand(CMD_ADD_VOLUME, notches * VOLUME_KEY_STEP);
 }
 
 void HandleRightButtonDown(HWND window, LPARAM position)

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 void HandleKeyDown(WPARAM virtualKey);
+// 500 volume levels per notch, up louder, as Insert and Delete.
+void HandleMouseWheel(WPARAM wParam);
 void HandleRightButtonDown(HWND window, LPARAM position);
 void HandleMouseMove(LPARAM position);
 void HandleRightButtonUp();

@@ -4,6 +4,7 @@
 #include "app/remote.h"
 #include "core/state.h"
 #include "player/player.h"
+#include "strip/details.h"
 #include "strip/paint.h"
 #include "strip/progress.h"
 
@@ -51,7 +52,12 @@ void HandleDroppedFiles(HDROP drop)
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_CREATE:
+        CreateDetailsTip(window);
+        return 0;
     case WM_DESTROY:
+        DestroyWindow(g_detailsTip);  // a child strip's tip belongs to its parent's window
+        g_detailsTip = nullptr;
         PostQuitMessage(0);
         return 0;
     case WM_PAINT:
@@ -68,6 +74,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_TIMER:
         HandleTimerTick(window);
+        return 0;
+    case WM_MOUSEWHEEL:
+        HandleMouseWheel(wParam);
         return 0;
     case WM_MOUSEMOVE:
         HandleMouseMove(lParam);

@@ -76,9 +76,11 @@ void HandleRemoteCommand(const COPYDATASTRUCT* record)
         PerformCommand(code, 0);
         break;
     case CMD_SET_VOLUME:
+    case CMD_SEEK_TO:
         PerformCommand(code, argument);
         break;
     case CMD_ADD_VOLUME:
+    case CMD_SEEK_BY:
         PerformCommand(code, SHORT(argument));
         break;
     default:  // CMD_OPEN, and any code the sender never makes

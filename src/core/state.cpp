@@ -18,6 +18,7 @@ int g_volumeDisplayTicks;
 int g_dragBaseLevel = -1;
 int g_dragOriginX;
 int g_flickerSeed = 1;
+int g_wheelDelta;
 BOOL g_playerBusy;
 
 const WCHAR* FindLastChar(const WCHAR* text, WCHAR ch)

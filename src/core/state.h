@@ -4,7 +4,7 @@
 #include <windows.h>
 
 // Command codes carried in the low 16 bits of a command word; the argument
-// (a volume level or change) rides in the high 16 bits.
+// (a volume level or change, or seconds) rides in the high 16 bits.
 enum : DWORD {
     CMD_OPEN = 0,
     CMD_PLAY = 1,
@@ -13,6 +13,8 @@ enum : DWORD {
     CMD_STOP = 4,
     CMD_SET_VOLUME = 5,
     CMD_ADD_VOLUME = 6,
+    CMD_SEEK_TO = 7,   // unsigned seconds from the start
+    CMD_SEEK_BY = 8,   // signed seconds from the current place
 };
 
 // Capacities in wide characters, the terminating NUL included.
@@ -41,6 +43,7 @@ extern int g_volumeDisplayTicks;
 extern int g_dragBaseLevel;
 extern int g_dragOriginX;
 extern int g_flickerSeed;
+extern int g_wheelDelta;    // wheel movement not yet a whole notch
 
 // TRUE while a player operation runs. Graph calls can deliver messages sent
 // by other threads and processes; whatever arrives meanwhile waits its turn.

@@ -49,6 +49,7 @@ void DockVideoWindow(IVideoWindow* video)
 void EmptyGraph(Player* player)
 {
     player->control->Stop();
+    player->ended = FALSE;
     if (player->videoWindow) {
         player->videoWindow->Release();
         player->videoWindow = nullptr;

@@ -42,6 +42,7 @@ int PlayerCreate(Player* player, HWND notifyWindow)
     player->videoWindow = nullptr;
     player->eventMask = 0;
     player->filterState = State_Stopped;
+    player->ended = FALSE;
     player->volume = NEW_GRAPH_VOLUME;
 
     if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
@@ -78,6 +79,7 @@ void PlayerSetVolume(Player* player, int level)
 void PlayerWaitState(Player* player)
 {
     if (!player->graph) return;
+    player->ended = FALSE;  // what the graph reports now counts, not the end seen before
     for (int call = 0; call < STATE_WAIT_CALLS; ++call) {
         if (player->control->GetState(STATE_WAIT_MS, &player->filterState) == S_OK) return;
     }
@@ -119,7 +121,10 @@ void PlayerHandleEvents(Player* player)
         player->events->FreeEventParams(code, param1, param2);
         player->eventMask |= 1UL << (code & 31);
         wsprintfW(g_statusLine, L"State:%x", player->eventMask);
-        if (code == EC_COMPLETE) player->filterState = State_Stopped;
+        if (code == EC_COMPLETE) {
+            player->filterState = State_Stopped;
+            player->ended = TRUE;
+        }
     }
 }
 
@@ -142,4 +147,31 @@ void PlayerRelease(Player* player)
     ReleaseInterface(player->videoWindow);
     ReleaseAll(player);
     player->filterState = State_Stopped;
+    player->ended = FALSE;
+}
+
+void PlayerSeekTo(Player* player, LONGLONG position)
+{
+    if (!player->graph || !player->seeking) return;
+    if (position > g_duration && g_duration > 0) position = g_duration;  // no duration: the graph knows the end
+    if (position < 0) position = 0;
+    const DWORD absolute = AM_SEEKING_AbsolutePositioning;
+    if (player->ended && player->filterState == State_Stopped) {
+        // At the end a running graph ignores the new place: stop, move, run.
+        player->control->Stop();
+        player->seeking->SetPositions(&position, absolute, nullptr, AM_SEEKING_NoPositioning);
+        player->control->Run();
+        PlayerWaitState(player);
+        return;
+    }
+    // Running plays on from there; paused stays paused there.
+    player->seeking->SetPositions(&position, absolute, nullptr, AM_SEEKING_NoPositioning);
+}
+
+void PlayerSeekBy(Player* player, LONGLONG change)
+{
+    if (!player->graph || !player->seeking) return;
+    LONGLONG position = g_position;  // the last tick's, should a fresh read fail
+    player->seeking->GetCurrentPosition(&position);
+    PlayerSeekTo(player, position + change);
 }

@@ -23,12 +23,16 @@ struct Player {
     LONG volume;              // 1/100 dB, -10000 (silence) to 0 (full)
     ULONG eventMask;          // OR of 1 << (code & 31) over drained events
     OAFilterState filterState;
+    BOOL ended;               // the media's end was reached and the state not read since
 };
 
 extern Player g_player;
 
 // The volume level, 0..10000, that the rest of the program speaks of.
 inline int VolumeLevel(const Player* player) { return player->volume + 10000; }
+
+// 100-ns units in a second: the media time of the seeking interface.
+const LONGLONG MEDIA_TIME_PER_SECOND = 10000000;
 
 int PlayerCreate(Player* player, HWND notifyWindow);
 void PlayerSetVolume(Player* player, int level);
@@ -39,6 +43,13 @@ void PlayerTogglePause(Player* player);
 void PlayerHandleEvents(Player* player);
 void PlayerStop(Player* player);
 void PlayerRelease(Player* player);
+
+// Moves to position (100-ns units), held to 0..g_duration (0 and up while the
+// duration is unknown), keeping the state the user chose: running plays on,
+// paused stays paused, and after the end it plays again from there.
+void PlayerSeekTo(Player* player, LONGLONG position);
+// Moves by change (100-ns units) from the current position.
+void PlayerSeekBy(Player* player, LONGLONG change);
 
 // Renders and runs path; 1 when it plays, 0 when it does not.
 int PlayerOpen(Player* player, const WCHAR* path);

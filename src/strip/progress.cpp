@@ -1,5 +1,6 @@
 #include "strip/progress.h"
 #include "core/state.h"
+#include "strip/details.h"
 
 int UpdateProgress(Player* player, int width)
 {
@@ -23,6 +24,7 @@ void HandleTimerTick(HWND window)
     if (g_volumeDisplayTicks != 0) --g_volumeDisplayTicks;
     // Inside a player operation the graph is not to be called: the bar waits.
     if (!g_playerBusy) g_progressWidth = UpdateProgress(&g_player, g_stripWidth);
+    UpdateDetailsTip();
     InvalidateRect(window, nullptr, FALSE);
     g_flickerSeed = NextFlickerSeed(g_flickerSeed);
 }

@@ -119,7 +119,13 @@ struct FakeSeeking : Fake<IMediaSeeking> {
     NO_IMPL(QueryPreferredFormat(GUID*)) NO_IMPL(GetTimeFormat(GUID*)) NO_IMPL(IsUsingTimeFormat(const GUID*))
     NO_IMPL(GetStopPosition(LONGLONG*)) NO_IMPL(GetPreroll(LONGLONG*)) NO_IMPL(GetRate(double*))
     NO_IMPL(ConvertTimeFormat(LONGLONG*, const GUID*, LONGLONG, const GUID*)) NO_IMPL(SetRate(double))
-    NO_IMPL(SetPositions(LONGLONG*, DWORD, LONGLONG*, DWORD)) NO_IMPL(GetPositions(LONGLONG*, LONGLONG*))
+    // Logged as "SetPositions(current,flags)"; the position moves there.
+    STDMETHODIMP SetPositions(LONGLONG* current, DWORD flags, LONGLONG*, DWORD) override
+    {
+        position = *current;
+        return Log("SetPositions", *current, flags);
+    }
+    NO_IMPL(GetPositions(LONGLONG*, LONGLONG*))
     NO_IMPL(GetAvailable(LONGLONG*, LONGLONG*))
 };
 

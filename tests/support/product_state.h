@@ -18,5 +18,6 @@ inline void RestoreProductGlobals()
     g_volumeDisplayTicks = 0;
     g_dragBaseLevel = -1;
     g_dragOriginX = 0;
+    g_wheelDelta = 0;
     g_flickerSeed = 1;
 }

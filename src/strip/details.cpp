@@ -1,0 +1,111 @@
+#include "strip/details.h"
+#include "core/state.h"
+
+#include <commctrl.h>
+#include <wchar.h>
+
+HWND g_detailsTip;
+WCHAR g_detailsText[DETAILS_CAPACITY];
+
+namespace {
+
+const int TIME_TEXT_CAPACITY = 32;
+const LONGLONG HOUR = 3600;
+// Wide enough that the lines break only where the text breaks them.
+const int TIP_WIDTH_WITHOUT_WRAPPING = 32767;
+
+// Appends source to the text in buffer, cutting what does not fit.
+void Append(WCHAR* buffer, int capacity, const WCHAR* source)
+{
+    int length = lstrlenW(buffer);
+    CopyText(buffer + length, capacity - length, source);
+}
+
+void FormatClock(WCHAR* out, LONGLONG seconds, BOOL withHours)
+{
+    int minutes = int(seconds / 60 % 60), rest = int(seconds % 60);
+    if (withHours) wsprintfW(out, L"%d:%02d:%02d", int(seconds / HOUR), minutes, rest);
+    else wsprintfW(out, L"%d:%02d", int(seconds / 60), rest);
+}
+
+// Tooltips as comctl32 5.8 knows them: Windows without a manifest.
+TTTOOLINFOW StripTool(HWND strip, WCHAR* text)
+{
+    TTTOOLINFOW tool = {};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = strip;
+    tool.uId = reinterpret_cast<UINT_PTR>(strip);
+    tool.lpszText = text;
+    return tool;
+}
+
+} // namespace
+
+void FormatPlaybackTime(WCHAR* out, LONGLONG position, LONGLONG duration)
+{
+    if (duration <= 0) {
+        CopyText(out, TIME_TEXT_CAPACITY, L"-:-- / -:--");
+        return;
+    }
+    if (position < 0) position = 0;
+    if (position > duration) position = duration;
+    LONGLONG durationSeconds = duration / MEDIA_TIME_PER_SECOND;
+    BOOL withHours = durationSeconds >= HOUR;
+    WCHAR durationText[TIME_TEXT_CAPACITY];
+    FormatClock(out, position / MEDIA_TIME_PER_SECOND, withHours);
+    FormatClock(durationText, durationSeconds, withHours);
+    Append(out, TIME_TEXT_CAPACITY, L" / ");
+    Append(out, TIME_TEXT_CAPACITY, durationText);
+}
+
+const WCHAR* PlaybackStateWord(const Player* player)
+{
+    if (player->filterState == State_Running) return L"playing";
+    if (player->filterState == State_Paused) return L"paused";
+    return player->ended ? L"ended" : L"stopped";
+}
+
+void ComposeDetails(WCHAR* out, int capacity)
+{
+    CopyText(out, capacity, g_titleLine[0] ? g_titleLine : L"no file");
+    if (g_player.graph) {
+        WCHAR line[TIME_TEXT_CAPACITY + 16];
+        FormatPlaybackTime(line, g_position, g_duration);
+        Append(line, TIME_TEXT_CAPACITY + 16, L"  ");
+        Append(line, TIME_TEXT_CAPACITY + 16, PlaybackStateWord(&g_player));
+        Append(out, capacity, L"\r\n");
+        Append(out, capacity, line);
+    }
+    WCHAR volume[32];
+    wsprintfW(volume, L"\r\nVolume:%d", VolumeLevel(&g_player));
+    Append(out, capacity, volume);
+    if (g_mediaPath[0]) {
+        Append(out, capacity, L"\r\n");
+        Append(out, capacity, g_mediaPath);
+    }
+}
+
+void CreateDetailsTip(HWND strip)
+{
+    INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_BAR_CLASSES };  // tooltips
+    InitCommonControlsEx(&controls);
+    g_detailsTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, strip, nullptr,
+                                   nullptr, nullptr);
+    ComposeDetails(g_detailsText, DETAILS_CAPACITY);
+    TTTOOLINFOW tool = StripTool(strip, g_detailsText);
+    SendMessageW(g_detailsTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(g_detailsTip, TTM_SETMAXTIPWIDTH, 0, TIP_WIDTH_WITHOUT_WRAPPING);
+}
+
+void UpdateDetailsTip()
+{
+    if (!g_detailsTip) return;
+    WCHAR details[DETAILS_CAPACITY];
+    ComposeDetails(details, DETAILS_CAPACITY);
+    if (wcscmp(details, g_detailsText) == 0) return;  // unchanged: no message, no repaint
+    CopyText(g_detailsText, DETAILS_CAPACITY, details);
+    TTTOOLINFOW tool = StripTool(g_mainWindow, g_detailsText);
+    SendMessageW(g_detailsTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}

@@ -1,0 +1,29 @@
+// Hover details: at the strip's size only the band shows, so a tooltip over
+// the strip tells what it is playing, where and how loud, in up to four
+// lines: the title, position and duration with the state, the volume level
+// and the full path.
+#pragma once
+
+#include "player/player.h"
+
+// Tooltips show at most this much, the terminating NUL included.
+const int DETAILS_CAPACITY = 1024;
+
+extern HWND g_detailsTip;                     // the tooltip over the strip
+extern WCHAR g_detailsText[DETAILS_CAPACITY]; // its text as last set
+
+// "m:ss / m:ss", "h:mm:ss / h:mm:ss" when the duration is an hour or more,
+// "-:-- / -:--" while it is unknown (0 or less). out holds 32 characters.
+void FormatPlaybackTime(WCHAR* out, LONGLONG position, LONGLONG duration);
+
+// "playing", "paused", "ended" or "stopped".
+const WCHAR* PlaybackStateWord(const Player* player);
+
+// The details as the tooltip shows them, lines ended by CR LF.
+void ComposeDetails(WCHAR* out, int capacity);
+
+// Makes the tooltip that covers strip's whole client area.
+void CreateDetailsTip(HWND strip);
+
+// Gives the tooltip the current details, only when they changed.
+void UpdateDetailsTip();
