@@ -1,7 +1,12 @@
-// The built exe carries its icon and version resource.
+// The built exe: its icon and version resource, its size and its imports.
 #include <windows.h>
 
 #include <gtest/gtest.h>
+
+#include <ctype.h>
+#include <stdio.h>
+#include <set>
+#include <string>
 
 TEST(Resources, VersionResourceReadsAsBuilt)
 {
@@ -59,4 +64,35 @@ TEST(Resources, IconOneIs32By32In16Colours)
     EXPECT_EQ(16, entry[2]);
     EXPECT_EQ(4, *reinterpret_cast<const WORD*>(entry + 6));  // bits per pixel
     FreeLibrary(exe);
+}
+
+// The exe as shipped: at most 20 KiB, and loading at start only what a
+// forwarding launch needs; COM, the shell, gradients and tooltips come later.
+TEST(Resources, ExeIsSmallAndImportsAtStartOnlyWhatForwardingNeeds)
+{
+    static BYTE file[64 * 1024];
+    FILE* exe = _wfopen(TALLYVOX_EXE, L"rb");
+    ASSERT_NE(nullptr, exe);
+    size_t size = fread(file, 1, sizeof file, exe);
+    fclose(exe);
+    EXPECT_LE(size, 20480u);
+
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(file + reinterpret_cast<IMAGE_DOS_HEADER*>(file)->e_lfanew);
+    auto at = [&](DWORD rva) -> const BYTE* {
+        const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+        for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section)
+            if (rva >= section->VirtualAddress && rva < section->VirtualAddress + section->SizeOfRawData)
+                return file + section->PointerToRawData + (rva - section->VirtualAddress);
+        return nullptr;
+    };
+    std::set<std::string> dlls;
+    auto descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
+        at(nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress));
+    ASSERT_NE(nullptr, descriptor);
+    for (; descriptor->Name; ++descriptor) {
+        std::string name = reinterpret_cast<const char*>(at(descriptor->Name));
+        for (char& ch : name) ch = char(tolower(ch));
+        dlls.insert(name);
+    }
+    EXPECT_EQ(dlls, (std::set<std::string>{ "gdi32.dll", "kernel32.dll", "user32.dll" }));
 }

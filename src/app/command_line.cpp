@@ -1,7 +1,5 @@
 #include "app/command_line.h"
 
-#include <wchar.h>
-
 WCHAR PeekCmdChar(const WCHAR*& cursor)
 {
     WCHAR ch = *cursor;
@@ -92,11 +90,6 @@ ULONGLONG ParseDecimal(const WCHAR*& cursor)
 
 namespace {
 
-BOOL IsExactly(const WCHAR* rest, const WCHAR* word)
-{
-    return wcscmp(rest, word) == 0;
-}
-
 BOOL StartsWith(const WCHAR* text, const WCHAR* prefix)
 {
     while (*prefix) {
@@ -160,13 +153,13 @@ void ReadOption(const WCHAR* rest, CommandLine* result)
     }
     if (rest[0] == L'V') {
         ReadDockOption(rest + 1);
-    } else if (IsExactly(rest, L"stop")) {
+    } else if (SameText(rest, L"stop")) {
         result->commandWord = CMD_STOP;
-    } else if (IsExactly(rest, L"pause")) {
+    } else if (SameText(rest, L"pause")) {
         result->commandWord = CMD_PAUSE;
-    } else if (IsExactly(rest, L"play")) {
+    } else if (SameText(rest, L"play")) {
         result->commandWord = CMD_PLAY;
-    } else if (IsExactly(rest, L"tpause")) {
+    } else if (SameText(rest, L"tpause")) {
         result->commandWord = CMD_TOGGLE;
     } else if (StartsWith(rest, L"volume")) {
         result->commandWord = ReadNumberOption(rest + 6, CMD_SET_VOLUME, CMD_ADD_VOLUME);
@@ -191,7 +184,7 @@ void ReadCommandLine(const WCHAR* text, CommandLine* result)
          first = NextCmdToken(cursor, token)) {
         if (first == L'/' || first == L'-') {
             ReadOption(token + 1, result);
-        } else if (wcslen(token) >= MEDIA_PATH_CAPACITY) {
+        } else if (lstrlenW(token) >= MEDIA_PATH_CAPACITY) {
             // Never keep a path cut short: it could name another file.
             g_mediaPath[0] = 0;
             CopyText(result->refusedPath, MEDIA_PATH_CAPACITY + 1, token);

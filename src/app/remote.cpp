@@ -3,8 +3,6 @@
 #include "app/main_window.h"
 #include "core/state.h"
 
-#include <wchar.h>
-
 namespace {
 
 const WCHAR START_LOCK_NAME[] = L"Tallyvox.StartLock";
@@ -36,7 +34,7 @@ void ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path)
 {
     COPYDATASTRUCT record;
     record.dwData = commandWord;
-    record.cbData = DWORD((wcslen(path) + 1) * sizeof(WCHAR));
+    record.cbData = DWORD((lstrlenW(path) + 1) * sizeof(WCHAR));
     record.lpData = const_cast<WCHAR*>(path);
     SendMessageW(strip, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record));
 }

@@ -60,3 +60,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     CoUninitialize();
     return 0;
 }
+
+// The process's entry point (the build names it): it runs WinMain and ends
+// the process with its exit code, 0.
+extern "C" void WINAPI TallyvoxEntry()
+{
+    ExitProcess(UINT(WinMain(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOWNORMAL)));
+}

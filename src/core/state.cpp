@@ -38,6 +38,12 @@ const WCHAR* FileNamePart(const WCHAR* path)
     return backslash ? backslash + 1 : path;
 }
 
+BOOL SameText(const WCHAR* a, const WCHAR* b)
+{
+    while (*a && *a == *b) ++a, ++b;
+    return *a == *b;
+}
+
 int CopyText(WCHAR* buffer, int capacity, const WCHAR* source)
 {
     int length = 0;

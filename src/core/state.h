@@ -58,3 +58,7 @@ const WCHAR* FileNamePart(const WCHAR* path);
 // Copies source into a buffer of capacity characters, cutting what does not
 // fit; the result is always terminated. Returns the characters copied.
 int CopyText(WCHAR* buffer, int capacity, const WCHAR* source);
+
+// TRUE when both texts hold the same characters: an exact comparison, with
+// no locale's idea of which characters may be ignored.
+BOOL SameText(const WCHAR* a, const WCHAR* b);

@@ -1,8 +1,6 @@
 #include "player/player.h"
 #include "core/state.h"
 
-#include <wchar.h>
-
 Player g_player;
 
 namespace {

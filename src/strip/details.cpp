@@ -2,7 +2,6 @@
 #include "core/state.h"
 
 #include <commctrl.h>
-#include <wchar.h>
 
 HWND g_detailsTip;
 WCHAR g_detailsText[DETAILS_CAPACITY];
@@ -104,7 +103,7 @@ void UpdateDetailsTip()
     if (!g_detailsTip) return;
     WCHAR details[DETAILS_CAPACITY];
     ComposeDetails(details, DETAILS_CAPACITY);
-    if (wcscmp(details, g_detailsText) == 0) return;  // unchanged: no message, no repaint
+    if (SameText(details, g_detailsText)) return;  // unchanged: no message, no repaint
     CopyText(g_detailsText, DETAILS_CAPACITY, details);
     TTTOOLINFOW tool = StripTool(g_mainWindow, g_detailsText);
     SendMessageW(g_detailsTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
