@@ -51,6 +51,7 @@ void HandleDroppedFiles(HDROP drop)
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message >= WM_MOUSEFIRST && message <= WM_MBUTTONUP) RelayToDetailsTip(window, message, wParam, lParam);
     switch (message) {
     case WM_CREATE:
         CreateDetailsTip(window);
@@ -74,6 +75,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_TIMER:
         HandleTimerTick(window);
+        return 0;
+    case WM_MOUSELEAVE:
+        HideDetailsTip();
         return 0;
     case WM_MOUSEWHEEL:
         HandleMouseWheel(wParam);

@@ -2,6 +2,7 @@
 #include "core/state.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 HWND g_detailsTip;
 WCHAR g_detailsText[DETAILS_CAPACITY];
@@ -32,7 +33,7 @@ TTTOOLINFOW StripTool(HWND strip, WCHAR* text)
 {
     TTTOOLINFOW tool = {};
     tool.cbSize = TTTOOLINFOW_V2_SIZE;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.uFlags = TTF_IDISHWND;  // not TTF_SUBCLASS: a subclass costs every message, paints too
     tool.hwnd = strip;
     tool.uId = reinterpret_cast<UINT_PTR>(strip);
     tool.lpszText = text;
@@ -96,6 +97,27 @@ void CreateDetailsTip(HWND strip)
     TTTOOLINFOW tool = StripTool(strip, g_detailsText);
     SendMessageW(g_detailsTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     SendMessageW(g_detailsTip, TTM_SETMAXTIPWIDTH, 0, TIP_WIDTH_WITHOUT_WRAPPING);
+}
+
+void RelayToDetailsTip(HWND strip, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!g_detailsTip) return;
+    if (message == WM_MOUSEMOVE) {
+        // Asks for WM_MOUSELEAVE: the tip goes when the pointer leaves the
+        // client area, not only the window (Wine keeps it over the caption).
+        TRACKMOUSEEVENT leave = { sizeof leave, TME_LEAVE, strip, 0 };
+        TrackMouseEvent(&leave);
+    }
+    MSG relayed = { strip, message, wParam, lParam, DWORD(GetMessageTime()), {} };
+    DWORD position = GetMessagePos();
+    relayed.pt.x = GET_X_LPARAM(position);
+    relayed.pt.y = GET_Y_LPARAM(position);
+    SendMessageW(g_detailsTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+}
+
+void HideDetailsTip()
+{
+    if (g_detailsTip) SendMessageW(g_detailsTip, TTM_POP, 0, 0);
 }
 
 void UpdateDetailsTip()

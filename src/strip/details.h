@@ -25,5 +25,11 @@ void ComposeDetails(WCHAR* out, int capacity);
 // Makes the tooltip that covers strip's whole client area.
 void CreateDetailsTip(HWND strip);
 
+// Shows the tooltip the strip's mouse messages, so it knows when to appear.
+void RelayToDetailsTip(HWND strip, UINT message, WPARAM wParam, LPARAM lParam);
+
+// WM_MOUSELEAVE: the pointer left the strip's client area.
+void HideDetailsTip();
+
 // Gives the tooltip the current details, only when they changed.
 void UpdateDetailsTip();

@@ -251,6 +251,42 @@ def s_right_drag(ctx):
     strip.expect("the dragged level stays", "volume", vol_width(START_LEVEL - 1500), timeout=1.5)
 
 
+def s_hover_wheel_seek(ctx):
+    strip = ctx["strip"]
+    strip.expect("back from the volume display", "running", timeout=4)
+    # The tooltip opens below the pointer, over the black screen under the strip.
+    x, y = strip.client
+
+    def tip_shows():
+        ppm = tool("import", "-window", "root", "-crop", f"100x1+{x + 40}+{y + CLIENT_H + 15}", "-depth", "8", "ppm:-")
+        pixels = ppm.split(b"\n", 3)[3]
+        return sum(pixels) / len(pixels) > 150
+    check(not tip_shows(), "a tooltip shows before the pointer rests on the strip")
+    tool("xdotool", "mousemove", *strip.at(30, 12))
+    tool("xdotool", "mousemove", *strip.at(32, 13))
+    check(wait_for(tip_shows, 4), "resting on the strip shows no details")
+    tool("xdotool", "mousemove", str(x + 600), str(y + 400))
+    check(wait_for(lambda: not tip_shows(), 4), "the details stay after the pointer left")
+
+    tool("xdotool", "mousemove", *strip.at(96, 12))
+    level = START_LEVEL - 1500  # where the drag left it
+    for button, change in [("4", 500), ("5", -500), ("5", -500)]:
+        tool("xdotool", "click", button)
+        level += change
+        strip.expect(f"wheel {'up' if change > 0 else 'down'} shows level {level}", "volume", vol_width(level),
+                     timeout=1.5)
+    tool("xdotool", "mousemove", *strip.at(60, -10))  # onto the caption: the details go
+    check(wait_for(lambda: not tip_shows(), 4), "the details stay with the pointer on the caption")
+    strip.expect("volume display ends", "running", timeout=4)
+    strip.activate()
+    strip.keys("Home")
+    strip.expect("Home goes to the start", "running", lambda w: w <= 3, timeout=1.5)
+    strip.keys("Right", "Right", "Right", "Right")  # 20 s of 60: a third of the bar
+    strip.expect("Right moves 5 s on", "running", lambda w: 60 <= w <= 72, timeout=1.5)
+    strip.keys("Left")
+    strip.expect("Left moves 5 s back", "running", lambda w: 44 <= w <= 56, timeout=1.5)
+
+
 def s_forward_transport(ctx):
     strip = ctx["strip"]
     strip.expect("back from the volume display", "running", timeout=4)
@@ -309,6 +345,7 @@ SCENARIOS = [
     ("Up pauses, Down plays", s_up_down),
     ("Insert and Delete step the volume", s_insert_delete),
     ("right-button drag sets the volume", s_right_drag),
+    ("hover shows the details, wheel and arrows", s_hover_wheel_seek),
     ("later launches forward transport commands", s_forward_transport),
     ("later launches forward volume commands", s_forward_volume),
     ("later launches forward files", s_forward_paths),
