@@ -2,9 +2,10 @@
 // finding a window cost what they cost any caller. Prints medians and minima
 // as "RESULT <tallyvox ms> <baseline ms> <tallyvox min> <baseline min>".
 //
-//   bench_driver forward RUNS TALLYVOX CONSOLE
+//   bench_driver forward RUNS TALLYVOX BASELINE
 //       Wall time of "tallyvox.exe /play" while a strip runs (find the strip,
-//       send the record, exit) against a console program that exits at once.
+//       send the record, exit) against a baseline started without arguments:
+//       the minimal forwarder, or a console program that exits at once.
 //       Also prints "RECORD <ms>": finding the strip and sending it the same
 //       record from here, i.e. the part that is not process start.
 //   bench_driver startup RUNS TALLYVOX WINDOW

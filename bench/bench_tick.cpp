@@ -1,5 +1,6 @@
-// One tick of the strip in process: UpdateProgress on a playing graph plus a
-// full PaintStrip (InvalidateRect + UpdateWindow), against an empty
+// One tick of the strip in process: UpdateProgress on a playing graph, the
+// hover details' update (the tooltip not showing) and a full PaintStrip
+// (InvalidateRect + UpdateWindow), against an empty
 // BeginPaint/EndPaint on a window of the same size. Prints the medians and the
 // minima of the per-round means in microseconds as
 // "RESULT <tick us> <baseline us> <tick min> <baseline min>".
@@ -7,6 +8,7 @@
 #include "app/main_window.h"
 #include "core/state.h"
 #include "player/player.h"
+#include "strip/details.h"
 #include "strip/progress.h"
 
 #include <stdio.h>
@@ -48,7 +50,10 @@ double MeanUs(HWND window, BOOL tick, int iterations)
     Pump();
     double start = NowUs();
     for (int i = 0; i < iterations; ++i) {
-        if (tick) g_progressWidth = UpdateProgress(&g_player, g_stripWidth);
+        if (tick) {
+            g_progressWidth = UpdateProgress(&g_player, g_stripWidth);
+            UpdateDetailsTip();
+        }
         InvalidateRect(window, nullptr, FALSE);
         UpdateWindow(window);
     }
