@@ -85,6 +85,7 @@ int wmain(int argc, wchar_t** argv)
     HWND plain = CreateWindowExW(0, L"BenchEmptyPaint", L"BenchEmptyPaint", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                  CW_USEDEFAULT, 200, 62, nullptr, nullptr, instance, nullptr);
     if (!g_mainWindow || !plain) return 1;
+    CreateDetailsTip(g_mainWindow);
     // Side by side: neither may hide part of the other and so paint less.
     SetWindowPos(plain, nullptr, 300, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     ShowWindow(g_mainWindow, SW_SHOWNORMAL);

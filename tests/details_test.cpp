@@ -21,6 +21,11 @@ std::wstring Time(LONGLONG position, LONGLONG duration)
 
 class DetailsTest : public StripTest {
 protected:
+    void SetUp() override
+    {
+        StripTest::SetUp();
+        CreateDetailsTip(window);
+    }
     // The tooltip's text as any program reads it.
     std::wstring TipText()
     {

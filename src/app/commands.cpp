@@ -154,10 +154,10 @@ void EndPlayerOperation()
 
 void PerformCommand(DWORD code, int argument, const WCHAR* path)
 {
-    if (!g_playerBusy && g_waitingCount == WAITING_CAPACITY) RunWaitingCommands();
+    if (g_waitingCount == WAITING_CAPACITY) RunWaitingCommands();  // makes room, when idle
     Enqueue(code, argument, path);
-    // Idle: carried out before the caller goes on, after what waited already.
-    if (!g_playerBusy) RunWaitingCommands();
+    // Idle: carried out now, after what waited already. Busy: after the operation under way.
+    RunWaitingCommands();
 }
 
 void RunWaitingCommands()

@@ -53,9 +53,6 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 {
     if (message >= WM_MOUSEFIRST && message <= WM_MBUTTONUP) RelayToDetailsTip(window, message, wParam, lParam);
     switch (message) {
-    case WM_CREATE:
-        CreateDetailsTip(window);
-        return 0;
     case WM_DESTROY:
         DestroyWindow(g_detailsTip);  // a child strip's tip belongs to its parent's window
         g_detailsTip = nullptr;

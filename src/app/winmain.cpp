@@ -6,6 +6,7 @@
 #include "app/remote.h"
 #include "core/state.h"
 #include "player/player.h"
+#include "strip/details.h"
 
 namespace {
 
@@ -48,6 +49,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     // A path too long to hold was never opened; say so as for any failed open.
     if (commandLine.refusedPath[0]) ShowOpenFailure(commandLine.refusedPath);
     EndPlayerOperation();
+    // The hover details come last: comctl32 loads after the strip shows and plays.
+    CreateDetailsTip(g_mainWindow);
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

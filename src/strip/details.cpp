@@ -2,7 +2,6 @@
 #include "core/state.h"
 
 #include <commctrl.h>
-#include <windowsx.h>
 
 HWND g_detailsTip;
 WCHAR g_detailsText[DETAILS_CAPACITY];
@@ -108,10 +107,7 @@ void RelayToDetailsTip(HWND strip, UINT message, WPARAM wParam, LPARAM lParam)
         TRACKMOUSEEVENT leave = { sizeof leave, TME_LEAVE, strip, 0 };
         TrackMouseEvent(&leave);
     }
-    MSG relayed = { strip, message, wParam, lParam, DWORD(GetMessageTime()), {} };
-    DWORD position = GetMessagePos();
-    relayed.pt.x = GET_X_LPARAM(position);
-    relayed.pt.y = GET_Y_LPARAM(position);
+    MSG relayed = { strip, message, wParam, lParam, 0, {} };  // the tip reads the point from lParam
     SendMessageW(g_detailsTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
 }
 
