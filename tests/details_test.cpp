@@ -106,6 +106,19 @@ TEST_F(DetailsTest, TooltipTextFollowsOpenPauseAndEnd)
                               L"Z:\\tallyvox-none\\gone.wav");
 }
 
+// A strip inside another window has the same details; the tip belongs to that window.
+TEST_F(DetailsTest, ChildStripHasTheSameDetails)
+{
+    DestroyWindow(window);
+    parent = CreatePlainWindow(60, 60, 300, 120);
+    CreateStrip(parent);
+    CreateDetailsTip(window);
+    ASSERT_NE(g_detailsTip, nullptr);
+    EXPECT_EQ(GetWindow(g_detailsTip, GW_OWNER), parent);
+    g_player.volume = -500;
+    EXPECT_EQ(TipAfterTick(), L"no file\r\nVolume:9500");
+}
+
 // Keys, options and records against a fake graph: the position asked for,
 // held to 0..duration, and the state kept; after the end: stop, move, run.
 TEST_F(DetailsTest, SeeksAreClampedAndKeepTheState)

@@ -187,6 +187,9 @@ TEST_F(RemoteTest, CommandsArrivingInsideAGraphCallWaitForIt)
         EXPECT_EQ(Record(Word(CMD_ADD_VOLUME, -100), L""), 1);
         EXPECT_EQ(Record(Word(CMD_ADD_VOLUME, -100), L""), 1);
         EXPECT_EQ(Record(Word(CMD_OPEN), L"Z:\\second.wav"), 1);
+        EXPECT_EQ(Record(Word(CMD_SET_VOLUME, 3000), L""), 1);
+        EXPECT_EQ(Record(Word(CMD_SET_VOLUME, 4000), L""), 1);
+        EXPECT_EQ(Send(WM_KEYDOWN, VK_RIGHT, 1), 0);
         EXPECT_EQ(Send(WM_LBUTTONDOWN, MK_LBUTTON, 0), 0);
         EXPECT_EQ(Record(Word(9), L"Z:\\third.wav"), 1);
     };
@@ -196,11 +199,14 @@ TEST_F(RemoteTest, CommandsArrivingInsideAGraphCallWaitForIt)
 
     std::vector<std::string> transport;
     for (const std::string& call : g_fakeCalls)
-        if (call == "control.RenderFile" || call == "control.Run" || call == "control.Pause" || call.rfind("audio.put_Volume", 0) == 0)
+        if (call == "control.RenderFile" || call == "control.Run" || call == "control.Pause" ||
+            call.rfind("audio.put_Volume", 0) == 0 || call.rfind("seeking.SetPositions", 0) == 0)
             transport.push_back(call);
     const std::vector<std::string> expected = {
         "control.RenderFile", "control.Run", "audio.put_Volume(-500)",  // the first open, whole
         "audio.put_Volume(0)", "audio.put_Volume(-200)",                // Insert, then both -100 as one
+        "audio.put_Volume(-6000)",                                      // the last of two level sets
+        "seeking.SetPositions(50000000,1)",                             // Right: 5 s on
         "control.Pause",                                                // the click pauses
         "control.Pause", "audio.put_Volume(-500)",                      // the paused graph is replaced
         "control.RenderFile", "control.Run", "audio.put_Volume(-500)",  // for the last open only

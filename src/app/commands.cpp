@@ -44,12 +44,6 @@ BOOL MergeWithLast(DWORD code, int argument)
     if (last.code != code) return FALSE;
     switch (code) {
     case CMD_SET_VOLUME:
-    case CMD_SEEK_TO:
-        PlayerSeekTo(&g_player, argument * MEDIA_TIME_PER_SECOND);
-        break;
-    case CMD_SEEK_BY:
-        PlayerSeekBy(&g_player, argument * MEDIA_TIME_PER_SECOND);
-        break;
     case CMD_DRAG_VOLUME:
         last.argument = argument;
         return TRUE;
