@@ -10,7 +10,7 @@
 
 namespace {
 
-const DWORD BATCH_EXIT_MS = 20000;  // every launch of a batch, started together
+const DWORD BATCH_EXIT_MS = 10000;  // each launch of a batch started together: a few seconds at most
 
 enum Before { NO_STRIP, PLAYING, ENDED_AT_5000 };
 
