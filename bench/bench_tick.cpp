@@ -1,6 +1,6 @@
-// One tick of the strip in process: UpdateProgress on a playing graph, the
-// hover details' update (the tooltip not showing) and a full PaintStrip
-// (InvalidateRect + UpdateWindow), against an empty
+// One tick of the strip in process: the tick itself on a playing graph
+// (progress, the hover details' update with the tooltip not showing) and
+// the full PaintStrip it asks for, against an empty
 // BeginPaint/EndPaint on a window of the same size. Prints the medians and the
 // minima of the per-round means in microseconds as
 // "RESULT <tick us> <baseline us> <tick min> <baseline min>".
@@ -50,11 +50,8 @@ double MeanUs(HWND window, BOOL tick, int iterations)
     Pump();
     double start = NowUs();
     for (int i = 0; i < iterations; ++i) {
-        if (tick) {
-            g_progressWidth = UpdateProgress(&g_player, g_stripWidth);
-            UpdateDetailsTip();
-        }
-        InvalidateRect(window, nullptr, FALSE);
+        if (tick) HandleTimerTick(window);  // progress, details, and the invalidation
+        else InvalidateRect(window, nullptr, FALSE);
         UpdateWindow(window);
     }
     return (NowUs() - start) / iterations;

@@ -62,7 +62,7 @@ TEST(Overlap, LaunchesStartedTogetherMakeOneStripThatDoesWhatTheyAsk)
         Before before;
         std::vector<std::wstring> launches;
         DWORD gapMs;
-        bool plays;  // an open is among them: the strip ends up playing (or, with a pause among them, paused)
+        bool plays;  // an open and no pause are among them: the strip ends up playing
         int level;   // the volume level the strip must end at, or -1 when the order decides
     } cases[] = {
         { "two videos, no strip", NO_STRIP, times(2, clip), 0, true, -1 },

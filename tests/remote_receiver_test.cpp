@@ -19,12 +19,6 @@ void* Guarded(const void* data, DWORD bytes)
 
 class RemoteTest : public StripTest {
 protected:
-    LRESULT Record(ULONG_PTR word, const void* data, DWORD bytes)
-    {
-        COPYDATASTRUCT record = { word, bytes, const_cast<void*>(data) };
-        return Send(WM_COPYDATA, 0, LPARAM(&record));
-    }
-    LRESULT Record(ULONG_PTR word, const WCHAR* path) { return Record(word, path, DWORD((wcslen(path) + 1) * sizeof(WCHAR))); }
     void KeepLines()
     {
         wcscpy(g_mediaPath, L"kept path");

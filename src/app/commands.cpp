@@ -86,12 +86,11 @@ void CarryOut(DWORD code, int argument, const WCHAR* path)
     case CMD_TOGGLE:
         PlayerTogglePause(&g_player);
         break;
+    case CMD_ADD_VOLUME:
+        argument += VolumeLevel(&g_player);  // a change is a level counted from the current one
+        [[fallthrough]];
     case CMD_SET_VOLUME:
         PlayerSetVolume(&g_player, argument);
-        g_volumeDisplayTicks = VOLUME_DISPLAY_TICKS;
-        break;
-    case CMD_ADD_VOLUME:
-        PlayerSetVolume(&g_player, VolumeLevel(&g_player) + argument);
         g_volumeDisplayTicks = VOLUME_DISPLAY_TICKS;
         break;
     case CMD_SEEK_TO:

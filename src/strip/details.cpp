@@ -4,9 +4,10 @@
 #include <commctrl.h>
 
 HWND g_detailsTip;
-WCHAR g_detailsText[DETAILS_CAPACITY];
 
 namespace {
+
+WCHAR g_detailsText[DETAILS_CAPACITY];  // the tip's text as last set
 
 const int TIME_TEXT_CAPACITY = 32;
 const LONGLONG HOUR = 3600;
@@ -69,12 +70,12 @@ void ComposeDetails(WCHAR* out, int capacity)
 {
     CopyText(out, capacity, g_titleLine[0] ? g_titleLine : L"no file");
     if (g_player.graph) {
-        WCHAR line[TIME_TEXT_CAPACITY + 16];
-        FormatPlaybackTime(line, g_position, g_duration);
-        Append(line, TIME_TEXT_CAPACITY + 16, L"  ");
-        Append(line, TIME_TEXT_CAPACITY + 16, PlaybackStateWord(&g_player));
+        WCHAR time[TIME_TEXT_CAPACITY];
+        FormatPlaybackTime(time, g_position, g_duration);
         Append(out, capacity, L"\r\n");
-        Append(out, capacity, line);
+        Append(out, capacity, time);
+        Append(out, capacity, L"  ");
+        Append(out, capacity, PlaybackStateWord(&g_player));
     }
     WCHAR volume[32];
     wsprintfW(volume, L"\r\nVolume:%d", VolumeLevel(&g_player));

@@ -9,8 +9,7 @@
 // Tooltips show at most this much, the terminating NUL included.
 const int DETAILS_CAPACITY = 1024;
 
-extern HWND g_detailsTip;                     // the tooltip over the strip
-extern WCHAR g_detailsText[DETAILS_CAPACITY]; // its text as last set
+extern HWND g_detailsTip;  // the tooltip over the strip
 
 // "m:ss / m:ss", "h:mm:ss / h:mm:ss" when the duration is an hour or more,
 // "-:-- / -:--" while it is unknown (0 or less). out holds 32 characters.

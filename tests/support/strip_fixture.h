@@ -75,6 +75,16 @@ protected:
         ASSERT_NE(window, nullptr);
     }
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) { return SendMessageW(window, message, wParam, lParam); }
+    // A WM_COPYDATA record as any program sends it.
+    LRESULT Record(ULONG_PTR word, const void* data, DWORD bytes)
+    {
+        COPYDATASTRUCT record = { word, bytes, const_cast<void*>(data) };
+        return Send(WM_COPYDATA, 0, LPARAM(&record));
+    }
+    LRESULT Record(ULONG_PTR word, const WCHAR* path = L"")
+    {
+        return Record(word, path, DWORD((wcslen(path) + 1) * sizeof(WCHAR)));
+    }
     void OpenLongWav()
     {
         ASSERT_EQ(PlayerOpen(&g_player, LongWav()), 1);
