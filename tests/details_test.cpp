@@ -101,6 +101,36 @@ TEST_F(DetailsTest, TooltipTextFollowsOpenPauseAndEnd)
                               L"Z:\\tallyvox-none\\gone.wav");
 }
 
+// A tooltip holds 1023 characters: a long path is whole at the end of the
+// tip, the title before it giving way, and a path too long even for that
+// keeps its end, the file name, behind an ellipsis.
+TEST_F(DetailsTest, LongPathsKeepTheirEndInTheTip)
+{
+    FakeGraphSet set;
+    set.Install(&g_player);
+    g_player.filterState = State_Running;
+    g_player.volume = -500;  // "\r\n-:-- / -:--  playing\r\nVolume:9500" between title and path: 35 characters
+    const struct { int folder, title; } cases[] = { { 100, 199 }, { 600, 1023 - 35 - 2 - 903 }, { 720, 0 } };
+    for (const auto& [folder, titleLength] : cases) {
+        SCOPED_TRACE(folder);
+        // A file name of 299 characters, which the title line cuts to 199.
+        const std::wstring path = L"Z:\\" + std::wstring(folder, L'd') + L"\\" + std::wstring(299, L'n');
+        wcscpy(g_mediaPath, path.c_str());
+        const std::wstring tip = TipAfterTick();
+        ASSERT_LE(tip.size(), size_t(DETAILS_CAPACITY - 1));
+        const size_t title = tip.find(L'\r'), pathLine = tip.rfind(L'\n') + 1;
+        EXPECT_EQ(tip.substr(0, title), std::wstring(titleLength, L'n'));
+        if (folder < 720) {
+            EXPECT_EQ(tip.substr(pathLine), path);
+        } else {
+            EXPECT_EQ(tip.size(), size_t(DETAILS_CAPACITY - 1));
+            EXPECT_EQ(tip[pathLine], L'\u2026');
+            EXPECT_EQ(tip.substr(pathLine + 1), path.substr(path.size() - (tip.size() - pathLine - 1)));
+        }
+    }
+    g_player = Player{};
+}
+
 // A strip inside another window has the same details; the tip belongs to that window.
 TEST_F(DetailsTest, ChildStripHasTheSameDetails)
 {

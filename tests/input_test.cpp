@@ -92,3 +92,30 @@ TEST_F(InputTest, RightDragSetsVolumeFromThePress)
     Mouse(WM_MOUSEMOVE, 0);  // no drag: moves change nothing
     EXPECT_EQ(Level(), 7500);
 }
+
+// Another window taking the mouse ends the drag as a release does: a later
+// hover changes nothing, and the volume bar goes at the next tick.
+TEST_F(InputTest, LosingTheCaptureEndsTheDrag)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenLongWav());
+    PlayerSetVolume(&g_player, 5000);
+    HWND other = CreatePlainWindow(400, 400, 50, 50);
+    Mouse(WM_RBUTTONDOWN, 100);
+    Mouse(WM_MOUSEMOVE, 110);
+    ASSERT_EQ(Level(), 5500);
+    SetCapture(other);  // a dialog, a system menu, Alt+Tab
+    EXPECT_EQ(g_dragBaseLevel, -1);
+    EXPECT_EQ(g_volumeDisplayTicks, 0);
+    Mouse(WM_MOUSEMOVE, 180);
+    Send(WM_TIMER, TICK_TIMER_ID);
+    EXPECT_EQ(Level(), 5500);
+    EXPECT_EQ(g_volumeDisplayTicks, 0);
+    ReleaseCapture();
+    DestroyWindow(other);
+    // A new press while the strip holds the mouse still starts a drag.
+    Mouse(WM_RBUTTONDOWN, 100);
+    Mouse(WM_RBUTTONDOWN, 100);
+    Mouse(WM_MOUSEMOVE, 90);
+    EXPECT_EQ(Level(), 5000);
+    Mouse(WM_RBUTTONUP, 90, 0);
+}

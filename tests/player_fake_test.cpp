@@ -174,13 +174,43 @@ TEST_F(PlayerFake, ToggleRunsAfterCompletionAndPausesWhileRunning)
     PlayerHandleEvents(&g_player);
     g_fakeCalls.clear();
     PlayerTogglePause(&g_player);
-    EXPECT_EQ((Calls{"control.Run", "control.GetState"}), g_fakeCalls);
+    EXPECT_EQ((Calls{"control.Stop", "seeking.SetPositions(0,1)", "control.Run", "control.GetState"}), g_fakeCalls);
     EXPECT_EQ(State_Running, g_player.filterState);
 
     g_fakeCalls.clear();
     PlayerTogglePause(&g_player);
     EXPECT_EQ((Calls{"control.Pause", "control.GetState", "control.GetState"}), g_fakeCalls);
     EXPECT_EQ(State_Paused, g_player.filterState);
+}
+
+// After the end the graph plays nothing from where it stands: play, a toggle
+// and a seek move it first, and a pause in between is kept by the seek.
+TEST_F(PlayerFake, AfterTheEndPlayAndSeekMoveTheGraphFirst)
+{
+    const Calls replay = {"control.Stop", "seeking.SetPositions(0,1)", "control.Run", "control.GetState"};
+    const struct { void (*before)(Player*); void (*command)(Player*); Calls calls; OAFilterState after; } cases[] = {
+        {nullptr, PlayerPlay, replay, State_Running},
+        {nullptr, PlayerTogglePause, replay, State_Running},
+        {PlayerPause, PlayerPlay, replay, State_Running},
+        {PlayerPause, PlayerTogglePause, replay, State_Running},
+        {PlayerPause, [](Player* p) { PlayerSeekTo(p, 20000000); },
+         {"control.Stop", "seeking.SetPositions(20000000,1)", "control.Pause", "control.GetState"}, State_Paused},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        set.control.state = g_player.filterState = State_Running;
+        set.events.queue = {EC_COMPLETE};
+        PlayerHandleEvents(&g_player);
+        if (c.before) c.before(&g_player);
+        g_fakeCalls.clear();
+        c.command(&g_player);
+        EXPECT_EQ(c.calls, g_fakeCalls);
+        EXPECT_EQ(c.after, g_player.filterState);
+        EXPECT_FALSE(g_player.ended);
+        g_fakeCalls.clear();
+        PlayerSeekTo(&g_player, 10000000);  // and the next seek is a plain one
+        EXPECT_EQ(Calls{"seeking.SetPositions(10000000,1)"}, g_fakeCalls);
+    }
 }
 
 TEST_F(PlayerFake, ReleaseStopsDetachesAndGivesEverythingBackOnce)
@@ -256,6 +286,7 @@ TEST_F(PlayerFake, ReusedGraphIsEmptiedRenderedCaptionedAndRunWithTheVolumeKept)
         // Stopped and emptied, the old file's video window gone, before the new file is rendered.
         EXPECT_EQ((Calls{"control.Stop", "video.Release", "graph.EnumFilters", "control.RenderFile",
                          "video.put_Caption", "seeking.SetTimeFormat", "seeking.GetDuration",
+                         "seeking.SetPositions(0,1)",  // the last file's place goes with it
                          "control.Run", "control.GetState", "audio.put_Volume(-3000)"}),
                   g_fakeCalls);
         EXPECT_EQ(c.path, set.control.renderedPath);
@@ -266,6 +297,27 @@ TEST_F(PlayerFake, ReusedGraphIsEmptiedRenderedCaptionedAndRunWithTheVolumeKept)
                   Fields(g_player));
         EXPECT_EQ(2, set.video.refs);
         EXPECT_EQ(123456789, g_duration);
+    }
+}
+
+// An open starts from an unknown length and place: nothing of the last file
+// is left when the new graph cannot tell its own.
+TEST_F(PlayerFake, OpenForgetsTheLastFilesDurationAndPosition)
+{
+    const struct { bool seeking; HRESULT read; LONGLONG duration; } cases[] = {
+        {true, S_OK, 123}, {true, E_NOTIMPL, 0}, {false, S_OK, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.seeking << " " << c.read);
+        set.seeking.duration = 123;
+        set.seeking.durationResult = c.read;
+        if (!c.seeking) g_player.seeking = nullptr;
+        g_duration = 600000000;
+        g_position = 300000000;
+        EXPECT_EQ(1, Open(L"C:\next.wav"));
+        EXPECT_EQ(c.duration, g_duration);
+        EXPECT_EQ(0, g_position);
+        g_player.seeking = &set.seeking;
     }
 }
 

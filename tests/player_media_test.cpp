@@ -145,6 +145,32 @@ TEST_F(MediaPlayer, CompressedFormatsPlayAndReportTheirLength)
     }
 }
 
+// A seek near the end, the end, and the next file on the reused graph: it
+// plays from its own start to its own end. Play after an end plays the file
+// again from its start, and a seek then works as ever.
+TEST_F(MediaPlayer, AfterTheEndTheNextFileAndPlayStartAgain)
+{
+    std::wstring first = Wav(L"end-first.wav", 3000), second = Wav(L"end-second.wav", 1500);
+    ASSERT_EQ(1, PlayerOpen(&g_player, first.c_str()));
+    PlayerSeekTo(&g_player, 25000000);
+    ASSERT_TRUE(PlaysToTheEnd());
+    IGraphBuilder* graph = g_player.graph;
+    ASSERT_EQ(1, PlayerOpen(&g_player, second.c_str()));
+    ASSERT_EQ(graph, g_player.graph);
+    EXPECT_LT(Position(), 5000000);
+    EXPECT_TRUE(PlaysOn());
+    ASSERT_TRUE(PlaysToTheEnd());
+    for (void (*play)(Player*) : { PlayerPlay, PlayerTogglePause }) {
+        play(&g_player);
+        EXPECT_EQ(State_Running, g_player.filterState);
+        EXPECT_LT(Position(), 5000000);
+        EXPECT_TRUE(PlaysOn());
+        PlayerSeekTo(&g_player, 10000000);
+        EXPECT_GE(Position(), 10000000);
+        EXPECT_TRUE(PlaysToTheEnd());
+    }
+}
+
 TEST_F(MediaPlayer, UnrenderableFileShowsTheFailureAndLeavesNoGraph)
 {
     std::wstring path = Temp(L"junk.bin");

@@ -1,5 +1,6 @@
 // WM_COPYDATA records as any program may send them: the commands carried out,
 // and malformed records bounded by their byte count.
+#include "app/commands.h"
 #include "fakes.h"
 #include "strip_fixture.h"
 
@@ -166,7 +167,7 @@ TEST_F(RemoteTest, RandomRecordsStayBounded)
 // Records, a key and a click that reach the strip while the graph renders
 // (as sends from other threads do when a graph call waits) are carried out
 // after that open, in order, by the message loop: never inside it. Volume
-// steps of one direction merge; of two waiting opens only the last renders.
+// commands in a row merge; of two waiting opens only the last renders.
 TEST_F(RemoteTest, CommandsArrivingInsideAGraphCallWaitForIt)
 {
     FakeGraphSet set;
@@ -197,8 +198,9 @@ TEST_F(RemoteTest, CommandsArrivingInsideAGraphCallWaitForIt)
             call.rfind("audio.put_Volume", 0) == 0 || call.rfind("seeking.SetPositions", 0) == 0)
             transport.push_back(call);
     const std::vector<std::string> expected = {
-        "control.RenderFile", "control.Run", "audio.put_Volume(-500)",  // the first open, whole
-        "audio.put_Volume(0)", "audio.put_Volume(-200)",                // Insert, then both -100 as one
+        "control.RenderFile", "seeking.SetPositions(0,1)",              // the first open, whole,
+        "control.Run", "audio.put_Volume(-500)",                        // from the start
+        "audio.put_Volume(-200)",                                       // Insert and both -100, as one
         "audio.put_Volume(-6000)",                                      // the last of two level sets
         "seeking.SetPositions(50000000,1)",                             // Right: 5 s on
         "control.Pause",                                                // the click pauses
@@ -209,4 +211,66 @@ TEST_F(RemoteTest, CommandsArrivingInsideAGraphCallWaitForIt)
     EXPECT_STREQ(g_mediaPath, L"Z:\\third.wav");
     EXPECT_FALSE(g_playerBusy);
     g_player = Player{};  // the fakes go with this test
+}
+
+// A flood inside one render: every volume step counts, exactly as if each
+// were carried out alone, and the last open is still carried out. Commands
+// that cannot wait are refused with 0, never answered 1 and dropped.
+TEST_F(RemoteTest, FloodsInsideAGraphCallLoseNothingTheyAnswerOneTo)
+{
+    FakeGraphSet set;
+    FakeGraphFactory factory(&set);
+    set.Install(&g_player);
+    g_player.volume = -500;
+    g_fakeCalls.clear();
+    int level = 9500, kept = 0, refused = 0;
+    bool flooded = false;
+    g_fakeCallHook = [&](const std::string& call) {
+        if (call != "control.RenderFile" || flooded) return;
+        flooded = true;
+        EXPECT_EQ(Record(Word(CMD_SET_VOLUME, 2000)), 1);
+        EXPECT_EQ(Record(Word(CMD_ADD_VOLUME, -2500)), 1);  // down to 0 and held there
+        level = 700;
+        EXPECT_EQ(Record(Word(CMD_ADD_VOLUME, 700)), 1);
+        for (int i = 0; i < 300; ++i) {  // steps up into the top, held there, then down and up
+            int change = i < 40 ? 300 : i % 2 ? -100 : 100;
+            level = std::min(10000, std::max(0, level + change));
+            EXPECT_EQ(Record(Word(CMD_ADD_VOLUME, change)), 1) << i;
+        }
+        for (int i = 0; i < 300; ++i) (Record(Word(i % 2 ? CMD_PLAY : CMD_PAUSE)) ? kept : refused)++;
+        EXPECT_EQ(Record(Word(CMD_OPEN), L"Z:\flood-last.wav"), 1);  // still fits: an open's place is kept
+        EXPECT_EQ(Send(WM_GRAPHNOTIFY), 0);
+    };
+    EXPECT_EQ(Record(Word(CMD_OPEN), L"Z:\flood-first.wav"), 1);
+    PumpUntil([&] { return set.control.renderedPath == L"Z:\flood-last.wav" && !g_playerBusy; }, 5000);
+    g_fakeCallHook = nullptr;
+    int volumeSets = 0;
+    for (const std::string& call : g_fakeCalls) volumeSets += call.rfind("audio.put_Volume", 0) == 0 && call != "audio.put_Volume(-500)";
+    EXPECT_EQ(volumeSets, 1) << "the 303 volume records wait as one";
+    EXPECT_EQ(CountCalls("audio.put_Volume(" + std::to_string(level - 10000) + ")"), 1) << "as if one by one";
+    EXPECT_EQ(kept, WAITING_CAPACITY - 3) << "all places but the volume's and those kept for an open and a drain";
+    EXPECT_EQ(refused, 300 - kept);
+    // Both opens run the graph, the second after pausing the first; each kept command pauses or runs it.
+    EXPECT_EQ(CountCalls("control.Run") + CountCalls("control.Pause"), 2 + 1 + kept);
+    EXPECT_EQ(CountCalls("events.GetEvent"), 1);
+    EXPECT_STREQ(g_mediaPath, L"Z:\flood-last.wav");
+    g_player = Player{};
+}
+
+// Every command leaves the strip to repaint at once: the bar follows it, not the next tick.
+TEST_F(RemoteTest, EveryCommandLeavesARepaintPending)
+{
+    FakeGraphSet set;
+    set.Install(&g_player);
+    g_player.filterState = set.control.state = State_Running;
+    const ULONG_PTR words[] = { Word(CMD_PLAY), Word(CMD_PAUSE), Word(CMD_TOGGLE), Word(CMD_STOP),
+                                Word(CMD_SET_VOLUME, 4000), Word(CMD_ADD_VOLUME, -100), Word(CMD_SEEK_TO, 3),
+                                Word(CMD_SEEK_BY, 1) };
+    for (ULONG_PTR word : words) {
+        ValidateRect(window, nullptr);
+        ASSERT_FALSE(GetUpdateRect(window, nullptr, FALSE));
+        EXPECT_EQ(Record(word), 1);
+        EXPECT_TRUE(GetUpdateRect(window, nullptr, FALSE)) << std::hex << word;
+    }
+    g_player = Player{};
 }

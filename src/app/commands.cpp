@@ -5,74 +5,110 @@
 
 namespace {
 
+const int LOWEST_LEVEL = 0;
+const int HIGHEST_LEVEL = 10000;
+
+// A volume command is the map level -> Clamp(level + argument, low, high):
+// a change is (n, 0, 10000) and a level set (0, L, L). Maps of that form
+// compose into one of the same form, so volume commands in a row always
+// share one place in the queue and none of their steps is lost.
 struct Command {
     DWORD code;
     int argument;
+    int low, high;  // volume commands only
 };
 
-// A ring of waiting commands. Waiting opens share one path, the last one's:
-// among opens that arrive together only the last is rendered.
+// A ring of waiting commands, oldest first. At most one open waits: a later
+// one takes its place, with the path, since only the last of them is rendered.
 Command g_waitingCommands[WAITING_CAPACITY];
-int g_firstWaiting;
+UINT g_firstWaiting;
 int g_waitingCount;
-int g_waitingOpens;
 WCHAR g_waitingPath[MEDIA_PATH_CAPACITY + 1];  // one over, so a path too long stays too long
 
-// A volume change beyond this saturates the level anyway, so merged changes
-// are held to it.
-const int LARGEST_VOLUME_CHANGE = 20000;
+// Other commands leave two places free: for the one open and the one event
+// drain that may wait, so that a flood can never crowd them out.
+const int ORDINARY_CAPACITY = WAITING_CAPACITY - 2;
+static_assert((WAITING_CAPACITY & (WAITING_CAPACITY - 1)) == 0, "the ring wraps by a mask");
 
-int LimitVolumeChange(int change)
+int Clamp(int value, int low, int high)
 {
-    if (change > LARGEST_VOLUME_CHANGE) return LARGEST_VOLUME_CHANGE;
-    if (change < -LARGEST_VOLUME_CHANGE) return -LARGEST_VOLUME_CHANGE;
-    return change;
+    return value < low ? low : value > high ? high : value;
 }
 
-Command& LastWaiting()
+BOOL IsVolume(DWORD code)
 {
-    return g_waitingCommands[(g_firstWaiting + g_waitingCount - 1) % WAITING_CAPACITY];
+    return code == CMD_ADD_VOLUME || code == CMD_DRAG_VOLUME;
 }
 
-// Folds a command into the last waiting one where the outcome is the same:
-// volume changes of one direction add up, a level set replaces the last
-// one, and one drain of the graph's events serves every notification.
-BOOL MergeWithLast(DWORD code, int argument)
+// Sets, changes and drag levels as maps. A drag does not restart the
+// volume bar's count; a map that holds a set or a change does.
+Command MakeCommand(DWORD code, int argument)
 {
-    if (g_waitingCount == 0) return FALSE;
-    Command& last = LastWaiting();
-    if (last.code != code) return FALSE;
     switch (code) {
     case CMD_SET_VOLUME:
+        argument = Clamp(argument, LOWEST_LEVEL, HIGHEST_LEVEL);
+        return Command{ CMD_ADD_VOLUME, 0, argument, argument };
     case CMD_DRAG_VOLUME:
-        last.argument = argument;
-        return TRUE;
+        argument = Clamp(argument, LOWEST_LEVEL, HIGHEST_LEVEL);
+        return Command{ CMD_DRAG_VOLUME, 0, argument, argument };
     case CMD_ADD_VOLUME:
-        if ((last.argument < 0) != (argument < 0)) return FALSE;
-        last.argument = LimitVolumeChange(last.argument + argument);
-        return TRUE;
-    case CMD_GRAPH_EVENTS:
-        return TRUE;
+        return Command{ CMD_ADD_VOLUME, argument, LOWEST_LEVEL, HIGHEST_LEVEL };
     }
-    return FALSE;
+    return Command{ code, argument, 0, 0 };
 }
 
-void Enqueue(DWORD code, int argument, const WCHAR* path)
+// The index-th waiting command, counted from the oldest.
+Command& Waiting(int index)
 {
-    if (code == CMD_ADD_VOLUME) argument = LimitVolumeChange(argument);
-    if (MergeWithLast(code, argument)) return;
-    if (g_waitingCount == WAITING_CAPACITY) return;  // a flood no launch can make: the newest is dropped
-    if (code == CMD_OPEN) {
+    return g_waitingCommands[(g_firstWaiting + UINT(index)) & (WAITING_CAPACITY - 1)];
+}
+
+int FindWaiting(DWORD code)
+{
+    for (int index = 0; index < g_waitingCount; ++index) {
+        if (Waiting(index).code == code) return index;
+    }
+    return -1;
+}
+
+void RemoveWaiting(int index)
+{
+    for (--g_waitingCount; index < g_waitingCount; ++index) Waiting(index) = Waiting(index + 1);
+}
+
+// Then applies next after last: Clamp(Clamp(x + a, l, h) + b, m, n) is
+// Clamp(x + a + b, Clamp(l + b, m, n), Clamp(h + b, m, n)). A change beyond
+// the whole range saturates whatever the level, so the sum is held to it.
+void ComposeVolume(Command& last, const Command& next)
+{
+    last.low = Clamp(last.low + next.argument, next.low, next.high);
+    last.high = Clamp(last.high + next.argument, next.low, next.high);
+    last.argument = Clamp(last.argument + next.argument, -HIGHEST_LEVEL, HIGHEST_LEVEL);
+    if (next.code == CMD_ADD_VOLUME) last.code = CMD_ADD_VOLUME;
+}
+
+BOOL Enqueue(const Command& command, const WCHAR* path)
+{
+    Command* last = g_waitingCount ? &Waiting(g_waitingCount - 1) : nullptr;
+    if (command.code == CMD_OPEN) {
+        int earlier = FindWaiting(CMD_OPEN);
+        if (earlier >= 0) RemoveWaiting(earlier);
         CopyText(g_waitingPath, MEDIA_PATH_CAPACITY + 1, path);
-        ++g_waitingOpens;
+    } else if (command.code == CMD_GRAPH_EVENTS) {
+        if (FindWaiting(CMD_GRAPH_EVENTS) >= 0) return TRUE;  // that drain takes whatever the graph queued
+    } else if (last && IsVolume(last->code) && IsVolume(command.code)) {
+        ComposeVolume(*last, command);
+        return TRUE;
+    } else if (g_waitingCount >= ORDINARY_CAPACITY) {
+        return FALSE;  // a flood no launch can make: refused, and the sender told so
     }
-    ++g_waitingCount;
-    LastWaiting() = Command{ code, argument };
+    Waiting(g_waitingCount++) = command;
+    return TRUE;
 }
 
-void CarryOut(DWORD code, int argument, const WCHAR* path)
+void CarryOut(const Command& command, const WCHAR* path)
 {
-    switch (code) {
+    switch (command.code) {
     case CMD_OPEN:
         PlayerOpen(&g_player, path);
         break;
@@ -87,20 +123,16 @@ void CarryOut(DWORD code, int argument, const WCHAR* path)
         PlayerTogglePause(&g_player);
         break;
     case CMD_ADD_VOLUME:
-        argument += VolumeLevel(&g_player);  // a change is a level counted from the current one
-        [[fallthrough]];
-    case CMD_SET_VOLUME:
-        PlayerSetVolume(&g_player, argument);
         g_volumeDisplayTicks = VOLUME_DISPLAY_TICKS;
+        [[fallthrough]];
+    case CMD_DRAG_VOLUME:
+        PlayerSetVolume(&g_player, Clamp(VolumeLevel(&g_player) + command.argument, command.low, command.high));
         break;
     case CMD_SEEK_TO:
-        PlayerSeekTo(&g_player, argument * MEDIA_TIME_PER_SECOND);
+        PlayerSeekTo(&g_player, command.argument * MEDIA_TIME_PER_SECOND);
         break;
     case CMD_SEEK_BY:
-        PlayerSeekBy(&g_player, argument * MEDIA_TIME_PER_SECOND);
-        break;
-    case CMD_DRAG_VOLUME:
-        PlayerSetVolume(&g_player, argument);
+        PlayerSeekBy(&g_player, command.argument * MEDIA_TIME_PER_SECOND);
         break;
     case CMD_GRAPH_EVENTS:
         PlayerHandleEvents(&g_player);
@@ -118,17 +150,13 @@ void CarryOut(DWORD code, int argument, const WCHAR* path)
 void RunWaiting()
 {
     for (int count = g_waitingCount; count > 0 && g_waitingCount > 0; --count) {
-        Command command = g_waitingCommands[g_firstWaiting];
-        g_firstWaiting = (g_firstWaiting + 1) % WAITING_CAPACITY;
+        Command command = Waiting(0);
+        ++g_firstWaiting;
         --g_waitingCount;
-        if (command.code != CMD_OPEN) {
-            CarryOut(command.code, command.argument, nullptr);
-        } else if (--g_waitingOpens == 0) {
-            // A copy: an open arriving during this one replaces the shared path.
-            WCHAR path[MEDIA_PATH_CAPACITY + 1];
-            CopyText(path, MEDIA_PATH_CAPACITY + 1, g_waitingPath);
-            CarryOut(CMD_OPEN, 0, path);
-        }
+        // A copy: an open arriving during this one replaces the shared path.
+        WCHAR path[MEDIA_PATH_CAPACITY + 1];
+        if (command.code == CMD_OPEN) CopyText(path, MEDIA_PATH_CAPACITY + 1, g_waitingPath);
+        CarryOut(command, path);
     }
 }
 
@@ -145,12 +173,13 @@ void EndPlayerOperation()
     if (g_waitingCount > 0) PostMessageW(g_mainWindow, WM_RUN_WAITING, 0, 0);
 }
 
-void PerformCommand(DWORD code, int argument, const WCHAR* path)
+BOOL PerformCommand(DWORD code, int argument, const WCHAR* path)
 {
-    if (g_waitingCount == WAITING_CAPACITY) RunWaitingCommands();  // makes room, when idle
-    Enqueue(code, argument, path);
+    if (g_waitingCount >= ORDINARY_CAPACITY) RunWaitingCommands();  // makes room, when idle
+    BOOL kept = Enqueue(MakeCommand(code, argument), path);
     // Idle: carried out now, after what waited already. Busy: after the operation under way.
     RunWaitingCommands();
+    return kept;
 }
 
 void RunWaitingCommands()

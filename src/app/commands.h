@@ -17,13 +17,15 @@ enum : DWORD {
 // Posted to the strip when commands wait; the message loop runs them.
 const UINT WM_RUN_WAITING = WM_APP + 1;
 
-// How many commands can wait at once. Volume changes in a row merge into one.
+// How many commands can wait at once. Volume commands in a row take one
+// place, and an open and an event drain always find theirs.
 const int WAITING_CAPACITY = 256;
 
 // Carries a command out before returning when no player operation runs,
 // after whatever waits already; otherwise it waits, and the caller goes on
-// at once. path is read for opens only, and copied.
-void PerformCommand(DWORD code, int argument, const WCHAR* path = nullptr);
+// at once. path is read for opens only, and copied. FALSE when the command
+// was refused: too many others wait.
+BOOL PerformCommand(DWORD code, int argument, const WCHAR* path = nullptr);
 
 // Brackets a player operation that does not come through PerformCommand,
 // the start-up's open. Commands that arrived meanwhile are posted to run.

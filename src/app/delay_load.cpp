@@ -4,22 +4,11 @@
 // calls go straight to it. It stands in for the runtime library's helper,
 // which handles hooks, binding and unloading the program does not use, at
 // a tenth of its size.
-#include <windows.h>
+#include "app/system_library.h"
+
 #include <delayimp.h>
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
-
-namespace {
-
-HMODULE LoadSystemLibrary(LPCSTR name)
-{
-    HMODULE module = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    // Windows 7 without its loader update does not know the flag.
-    if (!module && GetLastError() == ERROR_INVALID_PARAMETER) module = LoadLibraryA(name);
-    return module;
-}
-
-} // namespace
 
 extern "C" FARPROC WINAPI __delayLoadHelper2(PCImgDelayDescr descriptor, FARPROC* entry)
 {

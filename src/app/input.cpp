@@ -58,9 +58,9 @@ void HandleMouseWheel(WPARAM wParam)
 
 void HandleRightButtonDown(HWND window, LPARAM position)
 {
+    SetCapture(window);  // first: taking it from another window must not end this drag
     g_dragOriginX = CursorX(position);
     g_dragBaseLevel = VolumeLevel(&g_player);
-    SetCapture(window);
     g_volumeDisplayTicks = -1;
 }
 
@@ -75,6 +75,11 @@ void HandleMouseMove(LPARAM position)
 void HandleRightButtonUp()
 {
     ReleaseCapture();
+    HandleCaptureLost();
+}
+
+void HandleCaptureLost()
+{
     g_dragBaseLevel = -1;
     g_volumeDisplayTicks = 0;
 }

@@ -9,3 +9,5 @@ void HandleMouseWheel(WPARAM wParam);
 void HandleRightButtonDown(HWND window, LPARAM position);
 void HandleMouseMove(LPARAM position);
 void HandleRightButtonUp();
+// Another window took the mouse (a dialog, Alt+Tab): the drag ends as on release.
+void HandleCaptureLost();

@@ -65,8 +65,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         UpdateLayout(window);
         return 0;
     case WM_COPYDATA:
-        HandleRemoteCommand(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
-        return 1;
+        return HandleRemoteCommand(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     case WM_KEYDOWN:
         HandleKeyDown(wParam);
         return 0;
@@ -90,6 +89,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_RBUTTONUP:
         HandleRightButtonUp();
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (HWND(lParam) != window) HandleCaptureLost();
         return 0;
     case WM_DROPFILES:
         HandleDroppedFiles(reinterpret_cast<HDROP>(wParam));

@@ -36,7 +36,9 @@ void ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path)
     record.dwData = commandWord;
     record.cbData = DWORD((lstrlenW(path) + 1) * sizeof(WCHAR));
     record.lpData = const_cast<WCHAR*>(path);
-    SendMessageW(strip, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record));
+    DWORD_PTR answer;
+    SendMessageTimeoutW(strip, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record), SMTO_NORMAL, FORWARD_WAIT_MS,
+                        &answer);
 }
 
 namespace {
@@ -44,7 +46,7 @@ namespace {
 // Copies the record's path, bounded by cbData whether or not a NUL comes in
 // it. A path longer than g_mediaPath holds arrives at the open too long, so
 // the open refuses it instead of playing a cut name.
-void OpenRecordPath(const COPYDATASTRUCT* record)
+BOOL OpenRecordPath(const COPYDATASTRUCT* record)
 {
     WCHAR path[MEDIA_PATH_CAPACITY + 1];
     const WCHAR* data = static_cast<const WCHAR*>(record->lpData);
@@ -55,15 +57,15 @@ void OpenRecordPath(const COPYDATASTRUCT* record)
         ++length;
     }
     path[length] = 0;
-    if (length == 0) return;  // an empty path opens nothing
-    PerformCommand(CMD_OPEN, 0, path);
+    if (length == 0) return TRUE;  // an empty path opens nothing
+    return PerformCommand(CMD_OPEN, 0, path);
 }
 
 } // namespace
 
-void HandleRemoteCommand(const COPYDATASTRUCT* record)
+LRESULT HandleRemoteCommand(const COPYDATASTRUCT* record)
 {
-    if (!record) return;
+    if (!record) return 1;
     WORD code = LOWORD(record->dwData);
     WORD argument = HIWORD(record->dwData);
     switch (code) {
@@ -71,18 +73,13 @@ void HandleRemoteCommand(const COPYDATASTRUCT* record)
     case CMD_PAUSE:
     case CMD_TOGGLE:
     case CMD_STOP:
-        PerformCommand(code, 0);
-        break;
+        return PerformCommand(code, 0);
     case CMD_SET_VOLUME:
     case CMD_SEEK_TO:
-        PerformCommand(code, argument);
-        break;
+        return PerformCommand(code, argument);
     case CMD_ADD_VOLUME:
     case CMD_SEEK_BY:
-        PerformCommand(code, SHORT(argument));
-        break;
-    default:  // CMD_OPEN, and any code the sender never makes
-        OpenRecordPath(record);
-        break;
+        return PerformCommand(code, SHORT(argument));
     }
+    return OpenRecordPath(record);  // CMD_OPEN, and any code the sender never makes
 }

@@ -13,8 +13,15 @@ void GiveBackStartLock(HANDLE lock);
 // The running top-level strip, or null.
 HWND FindRunningStrip();
 
-// Sends the command word and path to strip and waits for its answer.
+// Sends the command word and path to strip and waits for its answer, at
+// most FORWARD_WAIT_MS: a strip stuck in a graph call must not hold every
+// later launch too.
 void ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path);
 
+// Longer than any command's own waits for the graph: a toggle that pauses
+// waits for the pause's polling and two state waits.
+const DWORD FORWARD_WAIT_MS = 90 * 1000;
+
 // Carries out a record from any program. Reads no more than cbData bytes.
-void HandleRemoteCommand(const COPYDATASTRUCT* record);
+// Answers 1 when the command is carried out or will be, 0 when refused.
+LRESULT HandleRemoteCommand(const COPYDATASTRUCT* record);

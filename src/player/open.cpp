@@ -82,6 +82,10 @@ void ShowOpenFailure(const WCHAR* path)
 
 int PlayerOpen(Player* player, const WCHAR* path)
 {
+    // Whatever the graph tells of this file, nothing of the last one stays.
+    g_duration = 0;
+    g_position = 0;
+    BOOL reused = FALSE;
     if (!player->graph) {
         PlayerCreate(player, g_mainWindow);
         if (!player->graph) return 0;
@@ -91,6 +95,7 @@ int PlayerOpen(Player* player, const WCHAR* path)
         if (!player->graph) return 0;
     } else {
         EmptyGraph(player);
+        reused = TRUE;
     }
 
     // A path that does not fit is never opened cut short: it could name another file.
@@ -109,9 +114,13 @@ int PlayerOpen(Player* player, const WCHAR* path)
         if (g_dockSide >= 0) DockVideoWindow(video);
     }
 
-    if (player->seeking) {
-        player->seeking->SetTimeFormat(&TIME_FORMAT_MEDIA_TIME);
-        player->seeking->GetDuration(&g_duration);
+    if (IMediaSeeking* seeking = player->seeking) {
+        seeking->SetTimeFormat(&TIME_FORMAT_MEDIA_TIME);
+        LONGLONG duration;
+        if (SUCCEEDED(seeking->GetDuration(&duration))) g_duration = duration;
+        // The graph keeps the last file's place, a seek's too: start this one from the beginning.
+        LONGLONG start = 0;
+        if (reused) seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
     }
 
     if (FAILED(player->control->Run())) return 0;

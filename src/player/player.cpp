@@ -9,7 +9,6 @@ const LONG NEW_GRAPH_VOLUME = -500;   // level 9500
 const int STATE_WAIT_CALLS = 30;
 const DWORD STATE_WAIT_MS = 1000;
 const DWORD PAUSE_POLL_MS = 100;
-const int PAUSE_POLLS = 50;          // 5 s: a graph stuck running must not freeze us
 
 template <typename Interface>
 void ReleaseInterface(Interface*& pointer)
@@ -77,7 +76,6 @@ void PlayerSetVolume(Player* player, int level)
 void PlayerWaitState(Player* player)
 {
     if (!player->graph) return;
-    player->ended = FALSE;  // what the graph reports now counts, not the end seen before
     for (int call = 0; call < STATE_WAIT_CALLS; ++call) {
         if (player->control->GetState(STATE_WAIT_MS, &player->filterState) == S_OK) return;
     }
@@ -87,16 +85,40 @@ void PlayerPause(Player* player)
 {
     if (!player->graph) return;
     player->control->Pause();
-    for (int poll = 0;; ++poll) {
+    // A graph stuck running must not freeze us: polling ends after PAUSE_POLL_LIMIT_MS.
+    DWORD start = GetTickCount();
+    for (;;) {
         PlayerWaitState(player);
-        if (player->filterState != State_Running || poll == PAUSE_POLLS) return;
+        if (player->filterState != State_Running || GetTickCount() - start >= PAUSE_POLL_LIMIT_MS) return;
         Sleep(PAUSE_POLL_MS);
     }
 }
 
+namespace {
+
+// A graph that has played to its end ignores a new place while it runs,
+// and a plain Run there plays nothing: stop, move, then run or pause.
+void ReplayFrom(Player* player, LONGLONG position, BOOL paused)
+{
+    player->control->Stop();
+    if (player->seeking) {
+        player->seeking->SetPositions(&position, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
+    }
+    player->ended = FALSE;
+    if (paused) player->control->Pause();
+    else player->control->Run();
+    PlayerWaitState(player);
+}
+
+} // namespace
+
 void PlayerPlay(Player* player)
 {
     if (!player->graph) return;
+    if (player->ended) {
+        ReplayFrom(player, 0, FALSE);  // play after the end plays the file again
+        return;
+    }
     player->control->Run();
     PlayerWaitState(player);
 }
@@ -104,9 +126,12 @@ void PlayerPlay(Player* player)
 void PlayerTogglePause(Player* player)
 {
     if (!player->graph) return;
-    // The stored state decides: after the end of the media a toggle runs again.
-    if (player->filterState == State_Running) PlayerPause(player);
-    else player->control->Run();
+    // The stored state decides: after the end of the media a toggle plays again.
+    if (player->filterState != State_Running) {
+        PlayerPlay(player);
+        return;
+    }
+    PlayerPause(player);
     PlayerWaitState(player);
 }
 
@@ -153,17 +178,13 @@ void PlayerSeekTo(Player* player, LONGLONG position)
     if (!player->graph || !player->seeking) return;
     if (position > g_duration && g_duration > 0) position = g_duration;  // no duration: the graph knows the end
     if (position < 0) position = 0;
-    const DWORD absolute = AM_SEEKING_AbsolutePositioning;
-    if (player->ended && player->filterState == State_Stopped) {
-        // At the end a running graph ignores the new place: stop, move, run.
-        player->control->Stop();
-        player->seeking->SetPositions(&position, absolute, nullptr, AM_SEEKING_NoPositioning);
-        player->control->Run();
-        PlayerWaitState(player);
+    if (player->ended) {
+        // After the end it plays from there, unless the user paused it since.
+        ReplayFrom(player, position, player->filterState == State_Paused);
         return;
     }
     // Running plays on from there; paused stays paused there.
-    player->seeking->SetPositions(&position, absolute, nullptr, AM_SEEKING_NoPositioning);
+    player->seeking->SetPositions(&position, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
 }
 
 void PlayerSeekBy(Player* player, LONGLONG change)

@@ -23,13 +23,18 @@ struct Player {
     LONG volume;              // 1/100 dB, -10000 (silence) to 0 (full)
     ULONG eventMask;          // OR of 1 << (code & 31) over drained events
     OAFilterState filterState;
-    BOOL ended;               // the media's end was reached and the state not read since
+    BOOL ended;               // the media's end was reached and nothing has moved it since
 };
 
 extern Player g_player;
 
 // The volume level, 0..10000, that the rest of the program speaks of.
 inline int VolumeLevel(const Player* player) { return player->volume + 10000; }
+
+// The longest waits for the graph's state: a state wait is at most 30 calls
+// of at most a second; a pause polls a running graph for 5 s more.
+const DWORD STATE_WAIT_LIMIT_MS = 30 * 1000;
+const DWORD PAUSE_POLL_LIMIT_MS = 5000;
 
 // 100-ns units in a second: the media time of the seeking interface.
 const LONGLONG MEDIA_TIME_PER_SECOND = 10000000;

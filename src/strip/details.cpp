@@ -68,21 +68,30 @@ const WCHAR* PlaybackStateWord(const Player* player)
 
 void ComposeDetails(WCHAR* out, int capacity)
 {
-    CopyText(out, capacity, g_titleLine[0] ? g_titleLine : L"no file");
+    // The lines between title and path first, for the room they leave.
+    WCHAR middle[2 * TIME_TEXT_CAPACITY];
+    middle[0] = 0;
     if (g_player.graph) {
         WCHAR time[TIME_TEXT_CAPACITY];
         FormatPlaybackTime(time, g_position, g_duration);
-        Append(out, capacity, L"\r\n");
-        Append(out, capacity, time);
-        Append(out, capacity, L"  ");
-        Append(out, capacity, PlaybackStateWord(&g_player));
+        wsprintfW(middle, L"\r\n%s  %s", time, PlaybackStateWord(&g_player));
     }
-    WCHAR volume[32];
-    wsprintfW(volume, L"\r\nVolume:%d", VolumeLevel(&g_player));
-    Append(out, capacity, volume);
-    if (g_mediaPath[0]) {
+    wsprintfW(middle + lstrlenW(middle), L"\r\nVolume:%d", VolumeLevel(&g_player));
+
+    // The title repeats the path's file name: the path has the room first.
+    int pathLine = g_mediaPath[0] ? 2 + lstrlenW(g_mediaPath) : 0;
+    int titleRoom = capacity - lstrlenW(middle) - pathLine;
+    CopyText(out, titleRoom > 1 ? titleRoom : 1, g_titleLine[0] ? g_titleLine : L"no file");
+    Append(out, capacity, middle);
+    if (pathLine) {
         Append(out, capacity, L"\r\n");
-        Append(out, capacity, g_mediaPath);
+        const WCHAR* path = g_mediaPath;
+        int room = capacity - 1 - lstrlenW(out), length = pathLine - 2;
+        if (length > room) {
+            Append(out, capacity, L"\u2026");  // its end, with the file name, stays
+            path += length - (room - 1);
+        }
+        Append(out, capacity, path);
     }
 }
 

@@ -6,7 +6,8 @@
 
 #include "player/player.h"
 
-// Tooltips show at most this much, the terminating NUL included.
+// A tooltip holds at most this much, the terminating NUL included
+// (INFOTIPSIZE): the path, then the title, are given the room that is left.
 const int DETAILS_CAPACITY = 1024;
 
 extern HWND g_detailsTip;  // the tooltip over the strip
@@ -18,7 +19,9 @@ void FormatPlaybackTime(WCHAR* out, LONGLONG position, LONGLONG duration);
 // "playing", "paused", "ended" or "stopped".
 const WCHAR* PlaybackStateWord(const Player* player);
 
-// The details as the tooltip shows them, lines ended by CR LF.
+// The details as the tooltip shows them, lines ended by CR LF. Where they
+// do not fit capacity, the title gives way to the path, which is whole
+// unless too long even for that: then its beginning gives way to "…".
 void ComposeDetails(WCHAR* out, int capacity);
 
 // Makes the tooltip that covers strip's whole client area.

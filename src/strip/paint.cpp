@@ -95,7 +95,7 @@ void UpdateLayout(HWND window)
 
     if (g_stripFont) DeleteObject(g_stripFont);
 
-    NONCLIENTMETRICSW metrics = {};
+    NONCLIENTMETRICSW metrics;  // not zero-filled: clang would call the C runtime's memset for it
     metrics.cbSize = NONCLIENT_METRICS_SIZE;
     LOGFONTW font;
     if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, NONCLIENT_METRICS_SIZE, &metrics, 0)) {

@@ -102,13 +102,19 @@ struct FakeAudio : Fake<IBasicAudio> {
 struct FakeSeeking : Fake<IMediaSeeking> {
     FakeSeeking() : Fake("seeking", IID_IMediaSeeking) {}
     LONGLONG position = 0, duration = 0;
-    HRESULT positionResult = S_OK;
+    HRESULT positionResult = S_OK, durationResult = S_OK;
     // Logged only for media time, the one format the player reads.
     STDMETHODIMP SetTimeFormat(const GUID* format) override
     {
         return *format == TIME_FORMAT_MEDIA_TIME ? Log("SetTimeFormat") : E_FAIL;
     }
-    STDMETHODIMP GetDuration(LONGLONG* out) override { *out = duration; return Log("GetDuration"); }
+    // A failure writes nothing, as some filters do.
+    STDMETHODIMP GetDuration(LONGLONG* out) override
+    {
+        Log("GetDuration");
+        if (SUCCEEDED(durationResult)) *out = duration;
+        return durationResult;
+    }
     STDMETHODIMP GetCurrentPosition(LONGLONG* out) override
     {
         Log("GetCurrentPosition");
