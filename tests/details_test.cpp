@@ -131,6 +131,56 @@ TEST_F(DetailsTest, LongPathsKeepTheirEndInTheTip)
     g_player = Player{};
 }
 
+// A file only Media Foundation plays here: the tick follows the session to
+// its end, as it follows a graph, and a key plays it again.
+TEST_F(DetailsTest, TheTickFollowsASessionToItsEnd)
+{
+    StockDirectShow stock;
+    std::wstring flac = TestMedia(L"tone.flac");
+    EXPECT_EQ(Record(CMD_OPEN, flac.c_str()), 1);
+    ASSERT_NE(g_player.session, nullptr);
+    EXPECT_NE(TipAfterTick().find(L"0:00 / 0:01  playing\r\n"), std::wstring::npos);
+    EXPECT_TRUE(PumpUntil([&] { return Send(WM_TIMER, TICK_TIMER_ID), g_player.ended; }, 10000));
+    EXPECT_STREQ(g_statusLine, L"State:2");
+    EXPECT_EQ(g_progressWidth, g_stripWidth);
+    EXPECT_NE(TipAfterTick().find(L"0:01 / 0:01  ended\r\n"), std::wstring::npos);
+    Send(WM_KEYDOWN, 'P', 1);
+    EXPECT_LT(g_progressWidth, g_stripWidth / 2);
+    EXPECT_EQ(g_player.filterState, State_Running);
+}
+
+// Every control on every format a stock Windows plays through Media
+// Foundation: keys, click, wheel, drag and records, as on a graph.
+TEST_F(DetailsTest, EveryControlDrivesASession)
+{
+    StockDirectShow stock;
+    for (const wchar_t* name : { L"tone.m4a", L"tone.flac", L"tone.opus", L"tone.ogg", L"tone.wma" }) {
+        SCOPED_TRACE(testing::Message() << name);
+        std::wstring path = TestMedia(name);
+        ASSERT_EQ(Record(CMD_OPEN, path.c_str()), 1);
+        ASSERT_NE(g_player.session, nullptr);
+        const struct { UINT message; WPARAM key; ULONG_PTR record; OAFilterState state; int level; } steps[] = {
+            { WM_KEYDOWN, VK_UP, 0, State_Paused, 9500 }, { WM_KEYDOWN, VK_DOWN, 0, State_Running, 9500 },
+            { WM_LBUTTONDOWN, MK_LBUTTON, 0, State_Paused, 9500 }, { WM_KEYDOWN, 'P', 0, State_Running, 9500 },
+            { WM_KEYDOWN, VK_DELETE, 0, State_Running, 9000 }, { WM_MOUSEWHEEL, MAKEWPARAM(0, 240), 0, State_Running, 10000 },
+            { WM_COPYDATA, 0, CMD_SET_VOLUME | 4000 << 16, State_Running, 4000 },
+            { WM_COPYDATA, 0, CMD_ADD_VOLUME | 1000 << 16, State_Running, 5000 },
+            { WM_RBUTTONDOWN, MK_RBUTTON, 0, State_Running, 5000 }, { WM_MOUSEMOVE, MK_RBUTTON, 0, State_Running, 6000 },
+            { WM_RBUTTONUP, 0, 0, State_Running, 6000 }, { WM_COPYDATA, 0, CMD_STOP, State_Paused, 6000 },
+            { WM_KEYDOWN, VK_HOME, 0, State_Paused, 6000 }, { WM_COPYDATA, 0, CMD_TOGGLE, State_Running, 6000 },
+            { WM_COPYDATA, 0, CMD_SEEK_TO | 1 << 16, State_Running, 6000 }, { WM_COPYDATA, 0, CMD_PLAY, State_Running, 6000 },
+        };
+        for (const auto& step : steps) {
+            if (step.message == WM_COPYDATA) EXPECT_EQ(Record(step.record), 1);
+            else Send(step.message, step.key, step.message == WM_MOUSEMOVE ? MAKELPARAM(30, 5) : MAKELPARAM(10, 5));
+            EXPECT_EQ(g_player.filterState, step.state) << "message " << step.message << " key " << step.key;
+            EXPECT_EQ(Level(), step.level) << "message " << step.message << " key " << step.key;
+        }
+        EXPECT_GE(g_progressWidth, g_stripWidth / 4) << "a second into the file";
+        EXPECT_STREQ(g_mediaPath, path.c_str());
+    }
+}
+
 // A strip inside another window has the same details; the tip belongs to that window.
 TEST_F(DetailsTest, ChildStripHasTheSameDetails)
 {

@@ -19,3 +19,4 @@ make 2.4 clip.mp4 $(video 2.4) -c:v libx264 -preset veryfast -pix_fmt yuv420p -c
 make 2.0 clip.webm $(video 2.0) -c:v libvpx -b:v 300k -c:a libvorbis
 make 1.6 tone.wma -c:a wmav2 -b:a 64k
 make 2.8 clip.wmv $(video 2.8) -c:v wmv2 -b:v 300k -c:a wmav2
+make 2.0 tone.ogg -c:a libvorbis

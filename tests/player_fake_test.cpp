@@ -321,6 +321,30 @@ TEST_F(PlayerFake, OpenForgetsTheLastFilesDurationAndPosition)
     }
 }
 
+// A session that stops answering holds no command for long: it is given up
+// where the user sees it, and later commands find nothing to wait for.
+TEST_F(PlayerFake, ASilentSessionIsGivenUpVisibly)
+{
+    FakeSilentSession session;
+    g_player = Player{};
+    g_player.session = &session;
+    session.AddRef();  // the record's own reference
+    g_player.filterState = State_Running;
+    wcscpy(g_mediaPath, L"C:\\music\\stuck.m4a");
+    DWORD start = GetTickCount();
+    PlayerPause(&g_player);
+    EXPECT_LT(GetTickCount() - start, 15000u);
+    EXPECT_EQ((Calls{"session.Pause", "session.Shutdown", "session.Release"}), g_fakeCalls);
+    EXPECT_EQ(1, session.refs);
+    EXPECT_FALSE(PlayerHasMedia(&g_player));
+    EXPECT_EQ(FAILED_PREFIX + L"C:\\music\\stuck.m4a", g_titleLine);
+    EXPECT_EQ(FAILED_PREFIX + L"C:\\music\\stuck.m4a", g_mediaPath);
+    g_fakeCalls.clear();
+    PlayerPlay(&g_player);
+    PlayerSeekTo(&g_player, 10000000);
+    EXPECT_EQ(Calls{}, g_fakeCalls);
+}
+
 TEST_F(PlayerFake, FailedRunKeepsTheGraphForTheNextOpen)
 {
     set.control.runResult = E_FAIL;

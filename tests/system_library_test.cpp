@@ -1,5 +1,5 @@
 // The delay-load helper's loader: the system folder only, whatever fails.
-#include "app/system_library.h"
+#include "core/system_library.h"
 
 #include <gtest/gtest.h>
 

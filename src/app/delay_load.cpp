@@ -4,7 +4,7 @@
 // calls go straight to it. It stands in for the runtime library's helper,
 // which handles hooks, binding and unloading the program does not use, at
 // a tenth of its size.
-#include "app/system_library.h"
+#include "core/system_library.h"
 
 #include <delayimp.h>
 

@@ -1,5 +1,6 @@
 #include "player/player.h"
 #include "core/state.h"
+#include "player/session.h"
 
 namespace {
 
@@ -28,20 +29,15 @@ BOOL FitsMediaPath(const WCHAR* path)
     return FALSE;
 }
 
-// Puts the video window into the dock target's bottom-left or bottom-right
-// corner, at most 260 pixels each way. A target or video window that cannot
-// be read is left alone: the media plays on undocked.
+// A target or video window that cannot be read is left alone: the media
+// plays on undocked.
 void DockVideoWindow(IVideoWindow* video)
 {
     long left, top, width, height;
-    if (FAILED(video->GetWindowPosition(&left, &top, &width, &height))) return;
-    if (width > DOCKED_VIDEO_LIMIT) width = DOCKED_VIDEO_LIMIT;
-    if (height > DOCKED_VIDEO_LIMIT) height = DOCKED_VIDEO_LIMIT;
-    RECT target;
-    if (!GetWindowRect(g_dockTarget, &target)) return;
-    top = target.bottom - height;
-    left = g_dockSide == 0 ? target.left : target.right - width;
-    video->SetWindowPosition(left, top, width, height);
+    if (SUCCEEDED(video->GetWindowPosition(&left, &top, &width, &height)) &&
+        PlaceInDock(&left, &top, &width, &height)) {
+        video->SetWindowPosition(left, top, width, height);
+    }
 }
 
 // A reused graph still holds the last file's filters: take them all out so
@@ -69,6 +65,19 @@ void EmptyGraph(Player* player)
 
 } // namespace
 
+// Into the dock target's bottom-left or bottom-right corner, at most 260
+// pixels each way.
+BOOL PlaceInDock(long* left, long* top, long* width, long* height)
+{
+    RECT target;
+    if (!GetWindowRect(g_dockTarget, &target)) return FALSE;
+    if (*width > DOCKED_VIDEO_LIMIT) *width = DOCKED_VIDEO_LIMIT;
+    if (*height > DOCKED_VIDEO_LIMIT) *height = DOCKED_VIDEO_LIMIT;
+    *top = target.bottom - *height;
+    *left = g_dockSide == 0 ? target.left : target.right - *width;
+    return TRUE;
+}
+
 // "failed:" and the path, cut to each line's capacity. The text is composed
 // before either buffer is written, since path may be g_mediaPath itself.
 void ShowOpenFailure(const WCHAR* path)
@@ -85,14 +94,19 @@ int PlayerOpen(Player* player, const WCHAR* path)
     // Whatever the graph tells of this file, nothing of the last one stays.
     g_duration = 0;
     g_position = 0;
-    BOOL reused = FALSE;
+    // A session is never reused as such: the next file may need DirectShow.
+    // Played to its end or never run, it leaves its volume and events, as a
+    // reused graph does; playing or paused, it goes as a replaced graph goes.
+    BOOL reused = FALSE, sessionDone = player->session && player->filterState == State_Stopped;
+    LONG volume = player->volume;
+    ULONG eventMask = player->eventMask;
+    if (player->session) PlayerRelease(player);
     if (!player->graph) {
         PlayerCreate(player, g_mainWindow);
-        if (!player->graph) return 0;
+        if (sessionDone) player->volume = volume, player->eventMask = eventMask;
     } else if (player->filterState != State_Stopped) {
         PlayerRelease(player);
         PlayerCreate(player, g_mainWindow);
-        if (!player->graph) return 0;
     } else {
         EmptyGraph(player);
         reused = TRUE;
@@ -100,9 +114,18 @@ int PlayerOpen(Player* player, const WCHAR* path)
 
     // A path that does not fit is never opened cut short: it could name another file.
     StackBstr bstr;
-    if (!FitsMediaPath(path) || FAILED(player->control->RenderFile(MakeBstr(bstr, path)))) {
-        ShowOpenFailure(path);
+    if (!FitsMediaPath(path)) {
         PlayerRelease(player);
+    } else if (!player->graph || FAILED(player->control->RenderFile(MakeBstr(bstr, path)))) {
+        // DirectShow cannot play it: Media Foundation may, at the same volume.
+        PlayerRelease(player);
+        if (SessionOpen(player, path)) {
+            CopyText(g_mediaPath, MEDIA_PATH_CAPACITY, path);
+            return 1;
+        }
+    }
+    if (!player->graph) {
+        ShowOpenFailure(path);
         return 0;
     }
     CopyText(g_mediaPath, MEDIA_PATH_CAPACITY, path);  // at start-up path is g_mediaPath: a no-op

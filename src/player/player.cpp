@@ -1,5 +1,6 @@
 #include "player/player.h"
 #include "core/state.h"
+#include "player/session.h"
 
 Player g_player;
 
@@ -9,6 +10,7 @@ const LONG NEW_GRAPH_VOLUME = -500;   // level 9500
 const int STATE_WAIT_CALLS = 30;
 const DWORD STATE_WAIT_MS = 1000;
 const DWORD PAUSE_POLL_MS = 100;
+const DWORD PAUSE_POLL_LIMIT_MS = 5000;
 
 template <typename Interface>
 void ReleaseInterface(Interface*& pointer)
@@ -66,9 +68,10 @@ int PlayerCreate(Player* player, HWND notifyWindow)
 
 void PlayerSetVolume(Player* player, int level)
 {
-    if (!player->graph || !player->audio) return;
     if (level < 0) level = 0;
     if (level > 10000) level = 10000;
+    if (player->session) SessionSetVolume(player, level);
+    if (!player->graph || !player->audio) return;
     LONG volume = level - 10000;
     if (SUCCEEDED(player->audio->put_Volume(volume))) player->volume = volume;
 }
@@ -83,6 +86,7 @@ void PlayerWaitState(Player* player)
 
 void PlayerPause(Player* player)
 {
+    if (player->session) SessionPause(player);
     if (!player->graph) return;
     player->control->Pause();
     // A graph stuck running must not freeze us: polling ends after PAUSE_POLL_LIMIT_MS.
@@ -114,6 +118,7 @@ void ReplayFrom(Player* player, LONGLONG position, BOOL paused)
 
 void PlayerPlay(Player* player)
 {
+    if (player->session) SessionPlay(player);
     if (!player->graph) return;
     if (player->ended) {
         ReplayFrom(player, 0, FALSE);  // play after the end plays the file again
@@ -125,7 +130,7 @@ void PlayerPlay(Player* player)
 
 void PlayerTogglePause(Player* player)
 {
-    if (!player->graph) return;
+    if (!PlayerHasMedia(player)) return;
     // The stored state decides: after the end of the media a toggle plays again.
     if (player->filterState != State_Running) {
         PlayerPlay(player);
@@ -137,6 +142,7 @@ void PlayerTogglePause(Player* player)
 
 void PlayerHandleEvents(Player* player)
 {
+    if (player->session) SessionHandleEvents(player);
     if (!player->graph) return;
     long code;
     LONG_PTR param1, param2;
@@ -165,6 +171,7 @@ void PlayerStop(Player* player)
 
 void PlayerRelease(Player* player)
 {
+    if (player->session) SessionRelease(player);
     if (!player->graph) return;
     PlayerStop(player);
     ReleaseInterface(player->videoWindow);
@@ -175,9 +182,13 @@ void PlayerRelease(Player* player)
 
 void PlayerSeekTo(Player* player, LONGLONG position)
 {
-    if (!player->graph || !player->seeking) return;
+    if (!player->session && !(player->graph && player->seeking)) return;
     if (position > g_duration && g_duration > 0) position = g_duration;  // no duration: the graph knows the end
     if (position < 0) position = 0;
+    if (player->session) {
+        SessionSeekTo(player, position);
+        return;
+    }
     if (player->ended) {
         // After the end it plays from there, unless the user paused it since.
         ReplayFrom(player, position, player->filterState == State_Paused);
@@ -189,8 +200,14 @@ void PlayerSeekTo(Player* player, LONGLONG position)
 
 void PlayerSeekBy(Player* player, LONGLONG change)
 {
-    if (!player->graph || !player->seeking) return;
+    if (!player->session && !(player->graph && player->seeking)) return;
     LONGLONG position = g_position;  // the last tick's, should a fresh read fail
-    player->seeking->GetCurrentPosition(&position);
+    PlayerGetPosition(player, &position);
     PlayerSeekTo(player, position + change);
+}
+
+BOOL PlayerGetPosition(Player* player, LONGLONG* position)
+{
+    if (player->session) return SessionGetPosition(player, position);
+    return player->graph && player->seeking && SUCCEEDED(player->seeking->GetCurrentPosition(position));
 }

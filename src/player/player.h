@@ -1,4 +1,7 @@
-// The one DirectShow filter graph and everything done to it.
+// The player: one file at a time, through DirectShow's filter graph, or
+// through a Media Foundation session where DirectShow cannot render it (see
+// session.cpp). The rest of the program calls these operations and never
+// needs to know which of the two plays.
 #pragma once
 
 #ifndef STRSAFE_NO_DEPRECATE
@@ -10,9 +13,17 @@
 // Posted by the graph to the strip window when events wait in its queue.
 const UINT WM_GRAPHNOTIFY = WM_USER + 106;
 
+struct IMFMediaSession;
+struct IMFMediaSource;
+struct IMFPresentationClock;
+struct IMFSimpleAudioVolume;
+struct IMFVideoDisplayControl;
+
 // Each non-null interface pointer holds one COM reference. While graph is
 // non-null, control and events are too; audio, seeking and videoWindow may
-// be null.
+// be null. At most one of graph and session is non-null; with a session,
+// source and clock are there too, and the volume, display and video window
+// may be missing.
 struct Player {
     IGraphBuilder* graph;
     IMediaControl* control;
@@ -20,21 +31,25 @@ struct Player {
     IBasicAudio* audio;
     IMediaSeeking* seeking;
     IVideoWindow* videoWindow;
-    LONG volume;              // 1/100 dB, -10000 (silence) to 0 (full)
+    LONG volume;              // 1/100 dB, -10000 (silence) to 0 (full), on either framework
     ULONG eventMask;          // OR of 1 << (code & 31) over drained events
     OAFilterState filterState;
     BOOL ended;               // the media's end was reached and nothing has moved it since
+    IMFMediaSession* session;
+    IMFMediaSource* source;
+    IMFPresentationClock* clock;
+    IMFSimpleAudioVolume* sessionVolume;
+    IMFVideoDisplayControl* videoDisplay;
+    HWND sessionVideo;        // the session's video window, ours
 };
 
 extern Player g_player;
 
+// TRUE while a file is open, whichever framework plays it.
+inline BOOL PlayerHasMedia(const Player* player) { return player->graph || player->session; }
+
 // The volume level, 0..10000, that the rest of the program speaks of.
 inline int VolumeLevel(const Player* player) { return player->volume + 10000; }
-
-// The longest waits for the graph's state: a state wait is at most 30 calls
-// of at most a second; a pause polls a running graph for 5 s more.
-const DWORD STATE_WAIT_LIMIT_MS = 30 * 1000;
-const DWORD PAUSE_POLL_LIMIT_MS = 5000;
 
 // 100-ns units in a second: the media time of the seeking interface.
 const LONGLONG MEDIA_TIME_PER_SECOND = 10000000;
@@ -48,6 +63,9 @@ void PlayerTogglePause(Player* player);
 void PlayerHandleEvents(Player* player);
 void PlayerStop(Player* player);
 void PlayerRelease(Player* player);
+
+// The place playback has reached, 100-ns units; FALSE when it cannot be read.
+BOOL PlayerGetPosition(Player* player, LONGLONG* position);
 
 // Moves to position (100-ns units), held to 0..g_duration (0 and up while the
 // duration is unknown), keeping the state the user chose: running plays on,

@@ -71,7 +71,7 @@ void ComposeDetails(WCHAR* out, int capacity)
     // The lines between title and path first, for the room they leave.
     WCHAR middle[2 * TIME_TEXT_CAPACITY];
     middle[0] = 0;
-    if (g_player.graph) {
+    if (PlayerHasMedia(&g_player)) {
         WCHAR time[TIME_TEXT_CAPACITY];
         FormatPlaybackTime(time, g_position, g_duration);
         wsprintfW(middle, L"\r\n%s  %s", time, PlaybackStateWord(&g_player));

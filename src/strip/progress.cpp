@@ -4,9 +4,9 @@
 
 int UpdateProgress(Player* player, int width)
 {
-    if (!player->graph) return 0;
+    if (!PlayerHasMedia(player)) return 0;
     int progress = 0;
-    if (player->seeking && SUCCEEDED(player->seeking->GetCurrentPosition(&g_position)) && g_duration != 0) {
+    if (PlayerGetPosition(player, &g_position) && g_duration != 0) {
         progress = int(LONGLONG(width) * g_position / g_duration);
     }
     // Copied, never formatted: a file name may hold a percent sign.
@@ -23,7 +23,11 @@ void HandleTimerTick(HWND window)
 {
     if (g_volumeDisplayTicks != 0) --g_volumeDisplayTicks;
     // Inside a player operation the graph is not to be called: the bar waits.
-    if (!g_playerBusy) g_progressWidth = UpdateProgress(&g_player, g_stripWidth);
+    // Media Foundation posts no notification, so the tick drains the events.
+    if (!g_playerBusy) {
+        PlayerHandleEvents(&g_player);
+        g_progressWidth = UpdateProgress(&g_player, g_stripWidth);
+    }
     UpdateDetailsTip();
     InvalidateRect(window, nullptr, FALSE);
     g_flickerSeed = NextFlickerSeed(g_flickerSeed);

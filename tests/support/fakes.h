@@ -3,6 +3,9 @@
 
 #include "player/player.h"
 
+#include <mferror.h>
+#include <mfidl.h>
+
 #include <algorithm>
 #include <functional>
 #include <string>
@@ -165,6 +168,21 @@ struct FakeVideo : Fake<IVideoWindow> {
     NO_IMPL(SetWindowForeground(long)) NO_IMPL(NotifyOwnerMessage(OAHWND, long, LONG_PTR, LONG_PTR))
     NO_IMPL(GetMinIdealImageSize(long*, long*)) NO_IMPL(GetMaxIdealImageSize(long*, long*))
     NO_IMPL(GetRestorePosition(long*, long*, long*, long*)) NO_IMPL(HideCursor(long)) NO_IMPL(IsCursorHidden(long*))
+};
+
+// A Media Foundation session that takes every request and never answers:
+// no event ever comes. Start, Pause and Stop are logged as "session.Start".
+struct FakeSilentSession : Fake<IMFMediaSession> {
+    FakeSilentSession() : Fake("session", __uuidof(IMFMediaSession)) {}
+    STDMETHODIMP GetEvent(DWORD, IMFMediaEvent** event) override { *event = nullptr; return MF_E_NO_EVENTS_AVAILABLE; }
+    STDMETHODIMP Start(const GUID*, const PROPVARIANT*) override { return Log("Start"); }
+    STDMETHODIMP Pause() override { return Log("Pause"); }
+    STDMETHODIMP Stop() override { return Log("Stop"); }
+    STDMETHODIMP Shutdown() override { return Log("Shutdown"); }
+    NO_IMPL(BeginGetEvent(IMFAsyncCallback*, IUnknown*)) NO_IMPL(EndGetEvent(IMFAsyncResult*, IMFMediaEvent**))
+    NO_IMPL(QueueEvent(MediaEventType, REFGUID, HRESULT, const PROPVARIANT*)) NO_IMPL(SetTopology(DWORD, IMFTopology*))
+    NO_IMPL(ClearTopologies()) NO_IMPL(Close()) NO_IMPL(GetClock(IMFClock**)) NO_IMPL(GetSessionCapabilities(DWORD*))
+    NO_IMPL(GetFullTopology(DWORD, TOPOID, IMFTopology**))
 };
 
 // Hands out the other fakes of its set that are offered. EnumFilters fails:

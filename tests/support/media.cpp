@@ -1,5 +1,7 @@
 #include "media.h"
 
+#include <gtest/gtest.h>
+
 #include <stdio.h>
 #include <string.h>
 #include <wchar.h>
@@ -172,4 +174,32 @@ void TempFile(WCHAR* out, int capacity, const WCHAR* name)
     CreateDirectoryW(folder, nullptr);
     _snwprintf(out, capacity, L"%ls\\%ls", folder, name);
     out[capacity - 1] = 0;
+}
+
+std::wstring TestMedia(const wchar_t* name)
+{
+    return std::wstring(TALLYVOX_TEST_MEDIA L"\\") + name;
+}
+
+namespace {
+
+const WCHAR SPLITTER_KEY[] = L"Software\\Classes\\CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\"
+                             L"{F9D8D64E-A144-47DC-8EE0-F53498372C29}";
+
+} // namespace
+
+StockDirectShow::StockDirectShow()
+{
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyW(HKEY_LOCAL_MACHINE, SPLITTER_KEY));
+}
+
+// Wine's GStreamer DLL registers its filters again, the splitter among them.
+StockDirectShow::~StockDirectShow()
+{
+    HMODULE gstreamer = LoadLibraryW(L"winegstreamer.dll");
+    auto reregister = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(gstreamer, "DllRegisterServer"));
+    EXPECT_TRUE(reregister && SUCCEEDED(reregister()));
+    HKEY key;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, SPLITTER_KEY, 0, KEY_READ, &key));
+    RegCloseKey(key);
 }

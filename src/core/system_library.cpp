@@ -1,4 +1,4 @@
-#include "app/system_library.h"
+#include "core/system_library.h"
 
 HMODULE LoadSystemLibrary(LPCSTR name, LoadLibraryExFunction loadEx, LoadLibraryFunction load)
 {
