@@ -29,14 +29,15 @@ BOOL FitsMediaPath(const WCHAR* path)
 }
 
 // Puts the video window into the dock target's bottom-left or bottom-right
-// corner, at most 260 pixels each way. A target or video window that cannot
+// corner, at most 260 pixels each way at 96 DPI, scaled as the strip. A target or video window that cannot
 // be read is left alone: the media plays on undocked.
 void DockVideoWindow(IVideoWindow* video)
 {
     long left, top, width, height;
     if (FAILED(video->GetWindowPosition(&left, &top, &width, &height))) return;
-    if (width > DOCKED_VIDEO_LIMIT) width = DOCKED_VIDEO_LIMIT;
-    if (height > DOCKED_VIDEO_LIMIT) height = DOCKED_VIDEO_LIMIT;
+    long limit = ScaleForDpi(DOCKED_VIDEO_LIMIT);
+    if (width > limit) width = limit;
+    if (height > limit) height = limit;
     RECT target;
     if (!GetWindowRect(g_dockTarget, &target)) return;
     top = target.bottom - height;
