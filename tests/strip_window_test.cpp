@@ -35,7 +35,8 @@ protected:
         ReleaseDC(window, dc);
         return colour;
     }
-    // A bar over [left, right) of a band of rows (24 at 96 DPI): black on top, (rows - 1)/rows of its colour on the bottom row.
+    // A bar over [left, right) of a band of rows (24 at 96 DPI): black on top, (rows - 1)/rows of its
+    // colour on the bottom row.
     void ExpectBar(int left, int right, COLORREF colour, int rows = 24)
     {
         for (int x : { left, right - 1 }) {

@@ -29,8 +29,9 @@ BOOL FitsMediaPath(const WCHAR* path)
 }
 
 // Puts the video window into the dock target's bottom-left or bottom-right
-// corner, at most 260 pixels each way at 96 DPI, scaled as the strip. A target or video window that cannot
-// be read is left alone: the media plays on undocked.
+// corner, at most 260 pixels each way at 96 DPI, scaled as the strip. A
+// target or video window that cannot be read is left alone: the media plays
+// on undocked.
 void DockVideoWindow(IVideoWindow* video)
 {
     long left, top, width, height;

@@ -63,7 +63,8 @@ void ClearAroundLowerLines(HWND window, HDC dc, int x, int y)
 // 1607 on), else at the system's.
 BOOL ReadNonClientMetrics(NONCLIENTMETRICSW* metrics)
 {
-    auto forDpi = reinterpret_cast<decltype(&SystemParametersInfoForDpi)>(FindUser32Function("SystemParametersInfoForDpi"));
+    auto forDpi =
+        reinterpret_cast<decltype(&SystemParametersInfoForDpi)>(FindUser32Function("SystemParametersInfoForDpi"));
     if (forDpi) {
         metrics->cbSize = sizeof *metrics;  // the whole structure: the function is newer than the short one
         return forDpi(SPI_GETNONCLIENTMETRICS, sizeof *metrics, metrics, 0, g_stripDpi);
