@@ -6,7 +6,8 @@
 # lack. The UI font stays Tahoma: a Japanese one would draw "\" as a yen sign.
 #   sh scripts/wine-prefix.sh [--bed]
 # --bed adds the test bed's settings: no window manager (unmanaged windows close
-# at once instead of after 2 s) and no crash dialog (a crashing test must end).
+# at once instead of after 2 s), no crash dialog (a crashing test must end) and
+# 96 DPI (a DPI test that died before putting it back must not decide later runs).
 # Each Wine start costs about a second: one regedit import at most, and none
 # when the prefix has it all already.
 set -eu
@@ -19,7 +20,8 @@ link="ipag.ttf,IPAGothic"
 [ -f "$prefix/system.reg" ] || wineboot -i >/dev/null 2>&1
 # Wine keeps a multi-string value in its registry files as str(7):"...\0".
 if grep -qF "\"Tahoma Bold\"=str(7):\"$link\\0\"" "$prefix/system.reg" 2>/dev/null &&
-   { [ $bed = no ] || grep -qF '"ShowCrashDialog"=dword:00000000' "$prefix/user.reg" 2>/dev/null; }; then
+   { [ $bed = no ] || { grep -qF '"ShowCrashDialog"=dword:00000000' "$prefix/user.reg" 2>/dev/null &&
+                        ! grep -h '"LogPixels"=dword:' "$prefix/user.reg" "$prefix/system.reg" | grep -qv ':00000060'; }; }; then
     exit 0
 fi
 
@@ -39,7 +41,9 @@ reg=$prefix/tallyvox.reg
     printf '"Tahoma Bold"=hex(7):%s\n\n' "$(multi_sz "$link")"
     if [ $bed = yes ]; then
         printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n\n'
-        printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n"ShowCrashDialog"=dword:00000000\n'
+        printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n"ShowCrashDialog"=dword:00000000\n\n'
+        printf '[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"LogPixels"=dword:00000060\n\n'
+        printf '[HKEY_CURRENT_CONFIG\\Software\\Fonts]\n"LogPixels"=dword:00000060\n'
     fi
 } > "$reg"
 wine regedit /S "$(printf 'Z:%s' "$reg" | tr / '\\')" >/dev/null 2>&1

@@ -74,6 +74,11 @@ TEST_F(DetailsTest, TooltipTextFollowsOpenPauseAndEnd)
 {
     ASSERT_NE(g_detailsTip, nullptr);
     EXPECT_EQ(GetWindow(g_detailsTip, GW_OWNER), window);
+    // The manifest's common controls 6 make the tip: they take the tool's V2 size as 5.8 does.
+    HMODULE controls = nullptr;
+    ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                   reinterpret_cast<LPCWSTR>(GetWindowLongPtrW(g_detailsTip, GWLP_WNDPROC)), &controls));
+    EXPECT_TRUE(IsCommonControlsSix(controls));
     g_player.volume = -500;
     EXPECT_EQ(TipAfterTick(), L"no file\r\nVolume:9500");
 

@@ -367,8 +367,10 @@ TEST_F(PlayerFake, DockingPutsTheVideoIntoTheTargetsBottomCornerWhenAllCanBeRead
     HWND target = CreatePlainWindow(100, 120, 500, 400);
     RECT t;
     GetWindowRect(target, &t);
-    const struct { int side; long width, height; HRESULT read; bool targetGone; long left, top, w, h; } cases[] = {
+    const struct { int side; long width, height; HRESULT read; bool targetGone; long left, top, w, h; int dpi; } cases[] = {
         {1, 640, 480, S_OK, false, t.right - 260, t.bottom - 260, 260, 260},
+        {1, 640, 480, S_OK, false, t.right - 390, t.bottom - 390, 390, 390, 144},  // the limit scales as the strip
+        {0, 200, 400, S_OK, false, t.left, t.bottom - 325, 200, 325, 120},
         {0, 200, 400, S_OK, false, t.left, t.bottom - 260, 200, 260},
         {0, 260, 261, S_OK, false, t.left, t.bottom - 260, 260, 260},
         {7, 120, 90, S_OK, false, t.right - 120, t.bottom - 90, 120, 90},
@@ -378,8 +380,9 @@ TEST_F(PlayerFake, DockingPutsTheVideoIntoTheTargetsBottomCornerWhenAllCanBeRead
     };
     g_dockTarget = target;
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.side << " " << c.width << "x" << c.height);
+        SCOPED_TRACE(testing::Message() << c.side << " " << c.width << "x" << c.height << " at " << c.dpi);
         g_dockSide = c.side;
+        g_stripDpi = c.dpi ? c.dpi : 96;
         set.video.width = c.width;
         set.video.height = c.height;
         set.video.getPositionResult = c.read;

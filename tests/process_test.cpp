@@ -1,6 +1,8 @@
 // tallyvox.exe as a process: start-up, forwarding launches and exit codes.
 #include "process_helpers.h"
 
+#include <algorithm>
+
 namespace {
 
 // A path of 1500 characters: more than the strip's path line holds.
@@ -11,6 +13,20 @@ const WCHAR* TooLongPath()
     wcscpy(path + 1496, L".wav");
     return path;
 }
+
+// The prefix's DPI, which Wine gives every process started after the change;
+// 96 again at the end, whatever failed, so that no later test sees another.
+struct PrefixDpi {
+    explicit PrefixDpi(DWORD dpi) { Set(dpi); }
+    ~PrefixDpi() { Set(96); }
+    static void Set(DWORD dpi)
+    {
+        for (HKEY root : { HKEY_CURRENT_USER, HKEY_CURRENT_CONFIG }) {
+            const WCHAR* key = root == HKEY_CURRENT_USER ? L"Control Panel\\Desktop" : L"Software\\Fonts";
+            EXPECT_EQ(ERROR_SUCCESS, RegSetKeyValueW(root, key, L"LogPixels", REG_DWORD, &dpi, sizeof dpi));
+        }
+    }
+};
 
 class ProcessTest : public testing::Test {
 protected:
@@ -84,6 +100,56 @@ TEST_F(ProcessTest, StripShowsWhatItPlaysAndClosesWithExitCodeZero)
         for (int x = 0; x < band.width; ++x) statusEnd = GetPixel(dc, x, 30) == RGB(255, 255, 255) ? x : statusEnd;
         ReleaseDC(strip, dc);
         if (c.last == StoppedEmpty) EXPECT_TRUE(statusEnd > 4 && statusEnd < 96) << "line 2 ends at x " << statusEnd;
+        CloseAndExpectExit(player, strip);
+    }
+}
+
+// At the prefix's DPI the strip is 200x62 scaled: its band, a scaled line
+// high, runs across the client area, and the first line, in a font of that
+// height, runs on to its right edge.
+TEST_F(ProcessTest, StripScalesToThePrefixDpi)
+{
+    const struct { DWORD dpi; int width, height, line; } cases[] = {
+        { 96, 200, 62, 24 }, { 144, 300, 93, 36 }, { 192, 400, 124, 48 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dpi);
+        PrefixDpi dpi(c.dpi);
+        Launch player(TooLongPath());  // refused: the first line is the failure text, wider than any strip
+        HWND strip = FindStrip();
+        ASSERT_TRUE(player.Owns(strip));
+        // Found as soon as it exists, the strip has its size for its DPI once it shows.
+        EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(strip) != FALSE; }, START_MS));
+        RECT outer = {}, client = {};
+        GetWindowRect(strip, &outer);
+        GetClientRect(strip, &client);
+        EXPECT_EQ(c.width, outer.right - outer.left);
+        EXPECT_EQ(c.height, outer.bottom - outer.top);
+        Band band;
+        EXPECT_TRUE(WaitBand(strip, band, StoppedEmpty, c.line)) << band;
+        // The band's last row is teal from edge to edge, the row below it holds none; the
+        // first line's ink (silver: the bars have no red) spans most of the line and reaches the right edge.
+        int teal[2], top = c.line, bottom = -1, left = client.right, right = -1;
+        auto scan = [&] {  // ink over several frames: a frame read while it is painted lacks some
+            HDC dc = GetDC(strip);
+            teal[0] = teal[1] = 0;
+            for (int y = 0; y <= c.line; ++y) {
+                for (int x = 0; x < client.right; ++x) {
+                    COLORREF pixel = GetPixel(dc, x, y);
+                    if (y >= c.line - 1) teal[y - c.line + 1] += FamilyOf(pixel, false) == TEAL;
+                    if (y == c.line || GetRValue(pixel) <= 32) continue;
+                    top = std::min(top, y), bottom = std::max(bottom, y);
+                    left = std::min(left, x), right = std::max(right, x);
+                }
+            }
+            ReleaseDC(strip, dc);
+            // The failure text is painted at the tick after the open.
+            return right >= client.right - c.line / 4 && bottom - top + 1 > c.line * 2 / 3;
+        };
+        EXPECT_TRUE(PumpUntil(scan, STATE_MS)) << "ink up to x " << right << ", from row " << top << " to " << bottom;
+        EXPECT_EQ(client.right, teal[0]);
+        EXPECT_EQ(0, teal[1]);
+        EXPECT_TRUE(left >= c.line / 6 && left < c.line / 2) << "ink from x " << left;  // the text's offset scales too
         CloseAndExpectExit(player, strip);
     }
 }

@@ -26,6 +26,7 @@ HDROP MakeDrop(const WCHAR* first, const WCHAR* second = nullptr)
 
 class PaintTest : public StripTest {
 protected:
+    void Mouse(UINT message, int x) { Send(message, MK_RBUTTON, MAKELPARAM(x, 10)); }
     void Repaint() { RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); }
     COLORREF Pixel(int x, int y)
     {
@@ -34,12 +35,14 @@ protected:
         ReleaseDC(window, dc);
         return colour;
     }
-    // A bar over [left, right) of a 24-row band: black on top, 23/24 of its colour on the bottom row.
-    void ExpectBar(int left, int right, COLORREF colour)
+    // A bar over [left, right) of a band of rows (24 at 96 DPI): black on top, (rows - 1)/rows of its
+    // colour on the bottom row.
+    void ExpectBar(int left, int right, COLORREF colour, int rows = 24)
     {
         for (int x : { left, right - 1 }) {
             EXPECT_EQ(Pixel(x, 0), 0u) << x;
-            for (int shift : { 0, 8, 16 }) EXPECT_NEAR(int(Pixel(x, 23) >> shift & 255), int(colour >> shift & 255) * 23 / 24, 2) << x;
+            for (int shift : { 0, 8, 16 })
+                EXPECT_NEAR(int(Pixel(x, rows - 1) >> shift & 255), int(colour >> shift & 255) * (rows - 1) / rows, 2) << x;
         }
     }
     void FillClient()  // magenta, outside of any WM_PAINT
@@ -149,6 +152,67 @@ TEST_F(PaintTest, BandFollowsStateVolumeDisplaySeedAndHeight)
         EXPECT_EQ(Pixel(10, y), BLACK) << y;
         EXPECT_EQ(Pixel(150, y), BLACK) << y;
     }
+}
+
+// A move to a screen of another DPI: the strip takes the rectangle the system
+// suggests and lays itself out at that DPI, rounding half up; the drag keeps
+// 50 levels per 96-DPI pixel. Its parent's move fits it to its window's DPI.
+TEST_F(PaintTest, DpiChangeTakesTheSuggestedRectangleAndScalesTheLayout)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenLongWav());
+    const struct { int dpi; RECT suggested; int width, height, line, font, dragTo; } cases[] = {
+        { 144, { 40, 50, 340, 143 }, 300, 93, 36, 33, 6000 },  // 30 pixels: 1000 levels
+        { 120, { 0, 10, 250, 88 }, 250, 78, 30, 27, 6200 },    // 62 and 2 are 77.5 and 2.5 there
+        { 192, { 10, 0, 410, 124 }, 400, 124, 48, 44, 5750 },
+        { 96, { 60, 60, 260, 122 }, 200, 62, 24, 22, 6500 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dpi);
+        EXPECT_EQ(Send(WM_DPICHANGED, MAKEWPARAM(c.dpi, c.dpi), LPARAM(&c.suggested)), 0);
+        RECT outer;
+        GetWindowRect(window, &outer);
+        EXPECT_TRUE(EqualRect(&outer, &c.suggested));
+        EXPECT_EQ(g_stripDpi, c.dpi);
+        EXPECT_EQ(ScaleForDpi(200), c.width);
+        EXPECT_EQ(ScaleForDpi(62), c.height);
+        EXPECT_EQ(g_lineHeight, c.line);
+        LOGFONTW font;
+        ASSERT_EQ(GetObjectW(g_stripFont, sizeof font, &font), int(sizeof font));
+        EXPECT_EQ(font.lfHeight, c.font);
+        // The volume display: red to half the width, grey beyond, both the scaled line high.
+        PlayerSetVolume(&g_player, 5000);
+        g_volumeDisplayTicks = 20;
+        Repaint();
+        ExpectBar(0, g_stripWidth / 2, RGB(239, 0, 0), c.line);
+        ExpectBar(g_stripWidth / 2, g_stripWidth, RGB(120, 120, 120), c.line);
+        EXPECT_EQ(Pixel(g_stripWidth - 1, c.line), BLACK);
+        Mouse(WM_RBUTTONDOWN, 100);
+        Mouse(WM_MOUSEMOVE, 130);
+        EXPECT_EQ(Level(), c.dragTo);
+        Mouse(WM_RBUTTONUP, 130);
+    }
+    // Not from the system: no DPI, or no rectangle. Nothing changes.
+    RECT before, after, tiny = { 0, 0, 10, 10 };
+    GetWindowRect(window, &before);
+    Send(WM_DPICHANGED, 0, LPARAM(&tiny));
+    Send(WM_DPICHANGED, MAKEWPARAM(144, 144), 0);
+    GetWindowRect(window, &after);
+    EXPECT_TRUE(EqualRect(&before, &after));
+    EXPECT_EQ(g_stripDpi, 96);
+
+    DestroyWindow(window);
+    PumpMessages();
+    parent = CreatePlainWindow(60, 60, 500, 200);
+    CreateStrip(parent);
+    RECT large = { 0, 0, 300, 93 };
+    Send(WM_DPICHANGED, MAKEWPARAM(144, 144), LPARAM(&large));
+    ASSERT_EQ(g_lineHeight, 36);
+    Send(WM_DPICHANGED_AFTERPARENT);  // to the parent's DPI, the bed's 96
+    GetClientRect(window, &after);
+    EXPECT_EQ(after.right, 200);
+    EXPECT_EQ(after.bottom, 62);
+    EXPECT_EQ(g_stripDpi, 96);
+    EXPECT_EQ(g_lineHeight, 24);
 }
 
 // The strip's bold font draws the failure prefix through the Japanese font

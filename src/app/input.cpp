@@ -7,7 +7,7 @@ namespace {
 
 const int VOLUME_KEY_STEP = 500;
 const int SEEK_KEY_SECONDS = 5;
-const int DRAG_LEVELS_PER_PIXEL = 50;   // 200 pixels span the whole range
+const int DRAG_LEVELS_PER_PIXEL = 50;   // per 96-DPI pixel: the strip's width spans the whole range
 
 // The signed horizontal client coordinate of a mouse message.
 int CursorX(LPARAM position)
@@ -68,7 +68,8 @@ void HandleMouseMove(LPARAM position)
 {
     if (g_dragBaseLevel < 0) return;
     // Always from the press, so moving back restores the level there.
-    int level = g_dragBaseLevel + (CursorX(position) - g_dragOriginX) * DRAG_LEVELS_PER_PIXEL;
+    int level = g_dragBaseLevel +
+                (CursorX(position) - g_dragOriginX) * DRAG_LEVELS_PER_PIXEL * USER_DEFAULT_SCREEN_DPI / g_stripDpi;
     PerformCommand(CMD_DRAG_VOLUME, level);  // repaints when carried out
 }
 

@@ -16,6 +16,39 @@ const int STRIP_WIDTH = 200;
 const int STRIP_HEIGHT = 62;
 const WORD ICON_RESOURCE_ID = 1;
 
+// window's DPI where Windows tells it (10 version 1607 on), else the system's.
+int WindowDpi(HWND window)
+{
+    auto dpiForWindow = reinterpret_cast<decltype(&GetDpiForWindow)>(FindUser32Function("GetDpiForWindow"));
+    int dpi = dpiForWindow ? int(dpiForWindow(window)) : 0;  // 0 when it fails
+    if (dpi == 0) {
+        HDC screen = GetDC(nullptr);
+        dpi = GetDeviceCaps(screen, LOGPIXELSX);
+        ReleaseDC(nullptr, screen);
+    }
+    return dpi;
+}
+
+// The strip's size at its window's DPI. A change of DPI always changes the
+// size, and so WM_WINDOWPOSCHANGED lays the strip out again.
+void FitToWindowDpi(HWND window)
+{
+    g_stripDpi = WindowDpi(window);
+    SetWindowPos(window, nullptr, 0, 0, ScaleForDpi(STRIP_WIDTH), ScaleForDpi(STRIP_HEIGHT),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// WM_DPICHANGED: a move to a screen of another DPI; the system suggests the rectangle.
+void HandleDpiChanged(HWND window, WPARAM dpis, const RECT* suggested)
+{
+    // Windows 8.1 has no GetDpiForWindow: the message's own DPI is right everywhere.
+    int dpi = LOWORD(dpis);
+    if (dpi == 0 || !suggested) return;  // not from the system
+    g_stripDpi = dpi;
+    SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
 } // namespace
 
 void RegisterStripClass(HINSTANCE instance)
@@ -63,6 +96,13 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_WINDOWPOSCHANGED:
         UpdateLayout(window);
+        return 0;
+    case WM_DPICHANGED:
+        HandleDpiChanged(window, wParam, reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    case WM_CREATE:  // only now is the strip's screen, and so its DPI, known; it shows later
+    case WM_DPICHANGED_AFTERPARENT:  // a child strip follows its parent to another screen
+        FitToWindowDpi(window);
         return 0;
     case WM_COPYDATA:
         return HandleRemoteCommand(reinterpret_cast<const COPYDATASTRUCT*>(lParam));

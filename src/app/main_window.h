@@ -11,7 +11,8 @@ const UINT TICK_INTERVAL_MS = 100;
 
 void RegisterStripClass(HINSTANCE instance);
 
-// A top-level strip, or a child of parent when parent is not null.
+// A top-level strip, or a child of parent when parent is not null, 200x62
+// scaled to the DPI of its screen (its parent's); sets g_stripDpi.
 HWND CreateStripWindow(HINSTANCE instance, HWND parent);
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -19,7 +19,18 @@ int g_dragBaseLevel = -1;
 int g_dragOriginX;
 int g_flickerSeed = 1;
 int g_wheelDelta;
+int g_stripDpi = USER_DEFAULT_SCREEN_DPI;
 BOOL g_playerBusy;
+
+int ScaleForDpi(int pixels96)
+{
+    return (pixels96 * g_stripDpi + USER_DEFAULT_SCREEN_DPI / 2) / USER_DEFAULT_SCREEN_DPI;
+}
+
+void* FindUser32Function(LPCSTR name)
+{
+    return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32"), name));
+}
 
 const WCHAR* FindLastChar(const WCHAR* text, WCHAR ch)
 {

@@ -44,10 +44,21 @@ extern int g_dragBaseLevel;
 extern int g_dragOriginX;
 extern int g_flickerSeed;
 extern int g_wheelDelta;    // wheel movement not yet a whole notch
+// The strip's DPI: 96 until its window is made, then its window's, and
+// whatever WM_DPICHANGED says after a move to another screen.
+extern int g_stripDpi;
 
 // TRUE while a player operation runs. Graph calls can deliver messages sent
 // by other threads and processes; whatever arrives meanwhile waits its turn.
 extern BOOL g_playerBusy;
+
+// A length of 0 or more 96-DPI pixels at g_stripDpi, rounded half up as
+// Windows scales: 62 is 93 at 144 DPI, 78 at 120.
+int ScaleForDpi(int pixels96);
+
+// A user32 function that Windows before 10 version 1607 lacks, or null:
+// importing it would keep the exe from loading on 7, 8 and 8.1.
+void* FindUser32Function(LPCSTR name);
 
 // The last place in text that holds ch, the terminator included, or null.
 const WCHAR* FindLastChar(const WCHAR* text, WCHAR ch);

@@ -66,13 +66,14 @@ void EmptyGraph(Player* player)
 } // namespace
 
 // Into the dock target's bottom-left or bottom-right corner, at most 260
-// pixels each way.
+// pixels each way at 96 DPI, scaled as the strip.
 BOOL PlaceInDock(long* left, long* top, long* width, long* height)
 {
     RECT target;
     if (!GetWindowRect(g_dockTarget, &target)) return FALSE;
-    if (*width > DOCKED_VIDEO_LIMIT) *width = DOCKED_VIDEO_LIMIT;
-    if (*height > DOCKED_VIDEO_LIMIT) *height = DOCKED_VIDEO_LIMIT;
+    long limit = ScaleForDpi(DOCKED_VIDEO_LIMIT);
+    if (*width > limit) *width = limit;
+    if (*height > limit) *height = limit;
     *top = target.bottom - *height;
     *left = g_dockSide == 0 ? target.left : target.right - *width;
     return TRUE;

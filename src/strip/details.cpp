@@ -28,7 +28,7 @@ void FormatClock(WCHAR* out, LONGLONG seconds, BOOL withHours)
     else wsprintfW(out, L"%d:%02d", int(seconds / 60), rest);
 }
 
-// Tooltips as comctl32 5.8 knows them: Windows without a manifest.
+// The size comctl32 6, which the manifest asks for, and 5.8 both take.
 TTTOOLINFOW StripTool(HWND strip, WCHAR* text)
 {
     TTTOOLINFOW tool = {};

@@ -4,8 +4,11 @@
 
 namespace {
 
+// In 96-DPI pixels, like every length here; the layout scales them.
 const int MAX_LINE_HEIGHT = 24;
+const int FONT_MARGIN = 2;   // the font's cell is this much less than the line
 const int TEXT_X = 4;
+const int TEXT_Y = 1;        // below the top of each line
 
 // NONCLIENTMETRICSW without iPaddedBorderWidth: the size every Windows accepts.
 const UINT NONCLIENT_METRICS_SIZE = 500;
@@ -33,27 +36,41 @@ COLOR16 WidenChannel(BYTE channel)
     return COLOR16(channel << 8);
 }
 
-void ExcludeTextCell(HDC dc, int y, const WCHAR* text)
+void ExcludeTextCell(HDC dc, int x, int y, const WCHAR* text)
 {
     SIZE size;
     if (GetTextExtentPoint32W(dc, text, lstrlenW(text), &size)) {
-        ExcludeClipRect(dc, TEXT_X, y, TEXT_X + size.cx, y + size.cy);
+        ExcludeClipRect(dc, x, y, x + size.cx, y + size.cy);
     }
 }
 
 // Blackens what lies below the band around the cells of lines 2 and 3, so a
 // shorter text leaves nothing of a longer one behind. The cells themselves
 // are left to TextOutW: no pixel is painted twice, so nothing flickers.
-void ClearAroundLowerLines(HWND window, HDC dc)
+void ClearAroundLowerLines(HWND window, HDC dc, int x, int y)
 {
     RECT below;
     GetClientRect(window, &below);
     below.top = g_lineHeight;
     int saved = SaveDC(dc);
-    ExcludeTextCell(dc, g_lineHeight + 1, g_statusLine);
-    ExcludeTextCell(dc, 2 * g_lineHeight + 1, g_mediaPath);
+    ExcludeTextCell(dc, x, g_lineHeight + y, g_statusLine);
+    ExcludeTextCell(dc, x, 2 * g_lineHeight + y, g_mediaPath);
     FillRect(dc, &below, HBRUSH(GetStockObject(BLACK_BRUSH)));
     RestoreDC(dc, saved);
+}
+
+// The message font at the strip's DPI where Windows can tell (10 version
+// 1607 on), else at the system's.
+BOOL ReadNonClientMetrics(NONCLIENTMETRICSW* metrics)
+{
+    auto forDpi =
+        reinterpret_cast<decltype(&SystemParametersInfoForDpi)>(FindUser32Function("SystemParametersInfoForDpi"));
+    if (forDpi) {
+        metrics->cbSize = sizeof *metrics;  // the whole structure: the function is newer than the short one
+        return forDpi(SPI_GETNONCLIENTMETRICS, sizeof *metrics, metrics, 0, g_stripDpi);
+    }
+    metrics->cbSize = NONCLIENT_METRICS_SIZE;
+    return SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, NONCLIENT_METRICS_SIZE, metrics, 0);
 }
 
 } // namespace
@@ -91,21 +108,21 @@ void UpdateLayout(HWND window)
     RECT client;
     GetClientRect(window, &client);
     g_stripWidth = client.right;
-    g_lineHeight = client.bottom <= MAX_LINE_HEIGHT ? client.bottom : MAX_LINE_HEIGHT;
+    int maxLineHeight = ScaleForDpi(MAX_LINE_HEIGHT);
+    g_lineHeight = client.bottom <= maxLineHeight ? client.bottom : maxLineHeight;
 
     if (g_stripFont) DeleteObject(g_stripFont);
 
     NONCLIENTMETRICSW metrics;  // not zero-filled: clang would call the C runtime's memset for it
-    metrics.cbSize = NONCLIENT_METRICS_SIZE;
     LOGFONTW font;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, NONCLIENT_METRICS_SIZE, &metrics, 0)) {
+    if (ReadNonClientMetrics(&metrics)) {
         font = metrics.lfMessageFont;
     } else {
         // No metrics: the stock GUI font stands in for the message font.
         GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
     }
     font.lfWeight += 200;
-    font.lfHeight = g_lineHeight - 2;
+    font.lfHeight = g_lineHeight - ScaleForDpi(FONT_MARGIN);
     g_stripFont = CreateFontIndirectW(&font);
 }
 
@@ -135,13 +152,14 @@ void PaintStrip(HWND window)
     FillGradientRect(dc, 0, 0, barWidth, g_lineHeight, 0, DimColor(palette->leftBar, factors.leftBar));
     FillGradientRect(dc, barWidth, 0, g_stripWidth, g_lineHeight, 0, DimColor(palette->rightBar, factors.rightBar));
 
-    ClearAroundLowerLines(window, dc);
+    int x = ScaleForDpi(TEXT_X), y = ScaleForDpi(TEXT_Y);
+    ClearAroundLowerLines(window, dc, x, y);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, DimColor(palette->text, factors.text));
-    TextOutW(dc, TEXT_X, 1, firstLine, lstrlenW(firstLine));
+    TextOutW(dc, x, y, firstLine, lstrlenW(firstLine));
     SetBkMode(dc, OPAQUE);
-    TextOutW(dc, TEXT_X, g_lineHeight + 1, g_statusLine, lstrlenW(g_statusLine));
-    TextOutW(dc, TEXT_X, 2 * g_lineHeight + 1, g_mediaPath, lstrlenW(g_mediaPath));
+    TextOutW(dc, x, g_lineHeight + y, g_statusLine, lstrlenW(g_statusLine));
+    TextOutW(dc, x, 2 * g_lineHeight + y, g_mediaPath, lstrlenW(g_mediaPath));
 
     SelectObject(dc, previousFont);
     EndPaint(window, &paint);

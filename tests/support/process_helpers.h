@@ -115,14 +115,14 @@ inline std::ostream& operator<<(std::ostream& out, const Band& band)
 }
 
 // The bottom row of the band (text never reaches it), read from the screen
-// through the strip's own window DC.
-inline Band ReadBand(HWND strip)
+// through the strip's own window DC. The band is a line high: 24 rows at 96 DPI.
+inline Band ReadBand(HWND strip, int lineHeight = 24)
 {
     Band band;
     RECT client;
     if (!GetClientRect(strip, &client) || client.right <= 0) return band;
     band.width = client.right;
-    int row = (client.bottom < 24 ? client.bottom : 24) - 1;
+    int row = (client.bottom < lineHeight ? client.bottom : lineHeight) - 1;
     HDC dc = GetDC(strip);
     band.left = FamilyOf(GetPixel(dc, 0, row), true);
     for (band.leftWidth = 0; band.left != NONE && band.leftWidth < band.width; ++band.leftWidth)
@@ -134,9 +134,9 @@ inline Band ReadBand(HWND strip)
 
 // Polls the band until it shows what is expected; the last band read is left in band.
 template <typename Condition>
-bool WaitBand(HWND strip, Band& band, Condition expected)
+bool WaitBand(HWND strip, Band& band, Condition expected, int lineHeight = 24)
 {
-    return PumpUntil([&] { band = ReadBand(strip); return expected(band); }, STATE_MS);
+    return PumpUntil([&] { band = ReadBand(strip, lineHeight); return expected(band); }, STATE_MS);
 }
 
 inline bool Running(const Band& band) { return band.left == GREEN && band.leftWidth > 0 && band.right == GREY; }

@@ -20,4 +20,5 @@ inline void RestoreProductGlobals()
     g_dragOriginX = 0;
     g_wheelDelta = 0;
     g_flickerSeed = 1;
+    g_stripDpi = USER_DEFAULT_SCREEN_DPI;
 }

@@ -1,5 +1,7 @@
 #include "window_helpers.h"
 
+#include <wchar.h>
+
 void PumpMessages()
 {
     MSG message;
@@ -24,4 +26,11 @@ HWND CreatePlainWindow(int x, int y, int width, int height)
                                   nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     PumpMessages();
     return window;
+}
+
+bool IsCommonControlsSix(HMODULE module)
+{
+    WCHAR file[MAX_PATH] = {};
+    GetModuleFileNameW(module, file, MAX_PATH);
+    return wcsstr(_wcslwr(file), L"\\amd64_microsoft.windows.common-controls_6595b64144ccf1df_6.0.") != nullptr;
 }

@@ -21,3 +21,7 @@ bool PumpUntil(Condition done, DWORD milliseconds)
 
 // A plain top-level window of a class of the tests, for IsWindow and docking.
 HWND CreatePlainWindow(int x, int y, int width, int height);
+
+// TRUE when module is the comctl32 of the Common Controls 6 assembly, which a
+// manifest asks for (Wine's reports version 5 however loaded: its folder tells).
+bool IsCommonControlsSix(HMODULE module);
