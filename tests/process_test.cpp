@@ -1,6 +1,9 @@
 // tallyvox.exe as a process: start-up, forwarding launches and exit codes.
 #include "process_helpers.h"
 
+#include <regex>
+#include <string>
+
 namespace {
 
 // A path of 1500 characters: more than the strip's path line holds.
@@ -10,6 +13,38 @@ const WCHAR* TooLongPath()
     for (size_t length = wcslen(path); length < 1496; ++length) path[length] = L'a' + length % 26;
     wcscpy(path + 1496, L".wav");
     return path;
+}
+
+// What `tallyvox.exe /status | more` gets: standard output through a pipe, and the exit code.
+struct Asked {
+    std::string output;
+    DWORD exitCode;
+};
+
+Asked AskStatus(const WCHAR* arguments)
+{
+    SECURITY_ATTRIBUTES inherited = { sizeof inherited, nullptr, TRUE };
+    HANDLE read = nullptr, write = nullptr;
+    EXPECT_TRUE(CreatePipe(&read, &write, &inherited, 0));
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    Asked asked;
+    {
+        Launch launch(arguments, nullptr, L" ", write);
+        CloseHandle(write);
+        // Read to the end: the pipe ends when the launch does.
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(read, buffer, sizeof buffer, &got, nullptr) && got) asked.output.append(buffer, got);
+        asked.exitCode = launch.WaitExit();
+    }
+    CloseHandle(read);
+    return asked;
+}
+
+std::string Utf8(const WCHAR* text)
+{
+    char bytes[4096];
+    return std::string(bytes, WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, sizeof bytes, nullptr, nullptr) - 1);
 }
 
 class ProcessTest : public testing::Test {
@@ -189,6 +224,55 @@ TEST_F(ProcessTest, ChildStripIsNotFoundByALaterLaunch)
     PostMessageW(child, WM_CLOSE, 0, 0);
     EXPECT_EQ(0u, childPlayer.WaitExit());
     DestroyWindow(parent);
+}
+
+// With no strip, /status prints nothing, exits 1 and starts no strip, even
+// with a path beside it that a launch would otherwise play.
+TEST_F(ProcessTest, StatusWithoutAStripPrintsNothing)
+{
+    WCHAR wav[MAX_PATH + 2], arguments[MAX_PATH + 16];
+    QuotedWav(wav, L"process-unasked.wav", 1500);
+    _snwprintf(arguments, MAX_PATH + 16, L"%ls -status", wav);
+    for (const WCHAR* line : { L"/status", static_cast<const WCHAR*>(arguments) }) {
+        Asked asked = AskStatus(line);
+        EXPECT_EQ("", asked.output) << testing::PrintToString(line);
+        EXPECT_EQ(1u, asked.exitCode) << testing::PrintToString(line);
+        EXPECT_EQ(0, CountStrips()) << testing::PrintToString(line);
+    }
+}
+
+// With a strip, five lines in UTF-8 through the pipe and exit code 0; the
+// options and paths beside /status change nothing.
+TEST_F(ProcessTest, StatusOfTheRunningStripThroughAPipe)
+{
+    WCHAR arguments[MAX_PATH + 2], other[MAX_PATH + 2], path[MAX_PATH];
+    QuotedWav(arguments, L"process-\u00e9t\u00e9-\u97f3.wav", 20000);
+    QuotedWav(other, L"process-other.wav", 1500);
+    TempFile(path, MAX_PATH, L"process-\u00e9t\u00e9-\u97f3.wav");
+    Launch player(arguments);
+    HWND strip = TopLevelStrip(player);
+    ASSERT_NE(nullptr, strip);
+    Band band;
+    ASSERT_TRUE(WaitBand(strip, band, Running)) << band;
+
+    std::wstring ignored = std::wstring(L"/status /pause /volume10 ") + other;
+    for (const WCHAR* line : { L"/status", ignored.c_str() }) {
+        Asked asked = AskStatus(line);
+        EXPECT_EQ(0u, asked.exitCode);
+        std::smatch lines;
+        EXPECT_TRUE(std::regex_match(asked.output, lines, std::regex("state=playing\r\nposition=([0-9]+)\\.[0-9]{3}\r\n"
+                                                                    "duration=20\\.000\r\nvolume=9500\r\n"
+                                                                    "path=([^\r\n]*)\r\n")))
+            << asked.output;
+        if (lines.size() == 3) {
+            EXPECT_LT(std::stoi(lines[1]), 20);
+            EXPECT_EQ(Utf8(path), lines[2].str());
+        }
+    }
+    Forward(L"/pause");
+    EXPECT_TRUE(WaitBand(strip, band, Paused)) << band;
+    EXPECT_EQ(0u, AskStatus(L"/status").output.find("state=paused\r\n"));
+    CloseAndExpectExit(player, strip);
 }
 
 } // namespace

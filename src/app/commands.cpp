@@ -1,4 +1,5 @@
 #include "app/commands.h"
+#include "app/status.h"
 #include "core/state.h"
 #include "player/player.h"
 #include "strip/progress.h"
@@ -75,6 +76,7 @@ void CarryOut(DWORD code, int argument, const WCHAR* path)
     switch (code) {
     case CMD_OPEN:
         PlayerOpen(&g_player, path);
+        NoteOpenOutcome();
         break;
     case CMD_PLAY:
         PlayerPlay(&g_player);

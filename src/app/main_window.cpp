@@ -65,7 +65,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         UpdateLayout(window);
         return 0;
     case WM_COPYDATA:
-        HandleRemoteCommand(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        HandleRemoteCommand(reinterpret_cast<const COPYDATASTRUCT*>(lParam), HWND(wParam));
         return 1;
     case WM_KEYDOWN:
         HandleKeyDown(wParam);

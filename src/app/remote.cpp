@@ -1,6 +1,7 @@
 #include "app/remote.h"
 #include "app/commands.h"
 #include "app/main_window.h"
+#include "app/status.h"
 #include "core/state.h"
 
 namespace {
@@ -39,29 +40,35 @@ void ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path)
     SendMessageW(strip, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record));
 }
 
-namespace {
-
-// Copies the record's path, bounded by cbData whether or not a NUL comes in
-// it. A path longer than g_mediaPath holds arrives at the open too long, so
-// the open refuses it instead of playing a cut name.
-void OpenRecordPath(const COPYDATASTRUCT* record)
+int CopyRecordText(WCHAR* out, int capacity, const COPYDATASTRUCT* record)
 {
-    WCHAR path[MEDIA_PATH_CAPACITY + 1];
     const WCHAR* data = static_cast<const WCHAR*>(record->lpData);
     DWORD available = data ? record->cbData / sizeof(WCHAR) : 0;
-    DWORD length = 0;
-    while (length < available && length < MEDIA_PATH_CAPACITY && data[length]) {
-        path[length] = data[length];
+    int length = 0;
+    while (DWORD(length) < available && length < capacity - 1 && data[length]) {
+        out[length] = data[length];
         ++length;
     }
-    path[length] = 0;
-    if (length == 0) return;  // an empty path opens nothing
+    out[length] = 0;
+    return length;
+}
+
+namespace {
+
+// A path longer than g_mediaPath holds arrives at the open too long, so the
+// open refuses it instead of playing a cut name. FALSE for an empty path,
+// which opens nothing.
+BOOL OpenRecordPath(const COPYDATASTRUCT* record)
+{
+    WCHAR path[MEDIA_PATH_CAPACITY + 1];
+    if (CopyRecordText(path, MEDIA_PATH_CAPACITY + 1, record) == 0) return FALSE;
     PerformCommand(CMD_OPEN, 0, path);
+    return TRUE;
 }
 
 } // namespace
 
-void HandleRemoteCommand(const COPYDATASTRUCT* record)
+void HandleRemoteCommand(const COPYDATASTRUCT* record, HWND sender)
 {
     if (!record) return;
     WORD code = LOWORD(record->dwData);
@@ -81,8 +88,9 @@ void HandleRemoteCommand(const COPYDATASTRUCT* record)
     case CMD_SEEK_BY:
         PerformCommand(code, SHORT(argument));
         break;
-    default:  // CMD_OPEN, and any code the sender never makes
-        OpenRecordPath(record);
+    default:  // CMD_OPEN, CMD_STATUS, and any code no launch makes
+        // Code 9 with an empty path asks, at once even inside a graph call.
+        if (!OpenRecordPath(record) && code == CMD_STATUS) AnswerStatusQuery(sender);
         break;
     }
 }

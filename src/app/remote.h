@@ -16,5 +16,10 @@ HWND FindRunningStrip();
 // Sends the command word and path to strip and waits for its answer.
 void ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path);
 
-// Carries out a record from any program. Reads no more than cbData bytes.
-void HandleRemoteCommand(const COPYDATASTRUCT* record);
+// Carries out a record from any program; sender is the message's wParam,
+// the window an answer goes to. Reads no more than cbData bytes.
+void HandleRemoteCommand(const COPYDATASTRUCT* record, HWND sender);
+
+// Copies a record's text into out (capacity characters, the NUL included),
+// bounded by cbData whether or not a NUL comes in it. Returns its length.
+int CopyRecordText(WCHAR* out, int capacity, const COPYDATASTRUCT* record);

@@ -38,6 +38,14 @@ const WCHAR* FileNamePart(const WCHAR* path)
     return backslash ? backslash + 1 : path;
 }
 
+BOOL StartsWith(const WCHAR* text, const WCHAR* prefix)
+{
+    while (*prefix) {
+        if (*text++ != *prefix++) return FALSE;
+    }
+    return TRUE;
+}
+
 BOOL SameText(const WCHAR* a, const WCHAR* b)
 {
     while (*a && *a == *b) ++a, ++b;

@@ -15,6 +15,7 @@ enum : DWORD {
     CMD_ADD_VOLUME = 6,
     CMD_SEEK_TO = 7,   // unsigned seconds from the start
     CMD_SEEK_BY = 8,   // signed seconds from the current place
+    CMD_STATUS = 9,    // with an empty path: asks for the status, which comes back with this code
 };
 
 // Capacities in wide characters, the terminating NUL included.
@@ -58,6 +59,9 @@ const WCHAR* FileNamePart(const WCHAR* path);
 // Copies source into a buffer of capacity characters, cutting what does not
 // fit; the result is always terminated. Returns the characters copied.
 int CopyText(WCHAR* buffer, int capacity, const WCHAR* source);
+
+// TRUE when text begins with prefix.
+BOOL StartsWith(const WCHAR* text, const WCHAR* prefix);
 
 // TRUE when both texts hold the same characters: an exact comparison, with
 // no locale's idea of which characters may be ignored.

@@ -3,6 +3,7 @@
 // fixtures' own business: a real graph must be released, a fake one dropped.
 #pragma once
 
+#include "app/status.h"
 #include "core/state.h"
 
 #include <wchar.h>
@@ -20,4 +21,5 @@ inline void RestoreProductGlobals()
     g_dragOriginX = 0;
     g_wheelDelta = 0;
     g_flickerSeed = 1;
+    g_failedOpen = FALSE;
 }
