@@ -68,13 +68,9 @@ TEST_F(StatusTest, TextForEveryState)
     for (int i = 0; i < MEDIA_PATH_CAPACITY - 1; ++i) longest[i] = i % 50 ? L'a' + i % 26 : L'\\';
     const WCHAR* music = L"C:\\\u97f3\u697d\\\u00e9t\u00e9 \U0001F3B5.wav";
     const LONGLONG MOST = 0x7FFFFFFFFFFFFFFF;
-    const struct {
-        OAFilterState state;
-        BOOL ended;
-        LONGLONG at, length;
-        int level;
-        const WCHAR *path, *word, *place, *time;  // the path given, and the state and times to read
-    } cases[] = {
+    // The player's figures and path, and the state and times to read.
+    struct Case { OAFilterState state; BOOL ended; LONGLONG at, length; int level; const WCHAR *path, *word, *place, *time; };
+    const Case cases[] = {
         { State_Running, FALSE, 12 * SECOND + 3456789, 60 * SECOND, 9500, L"a b.wav", L"playing", L"12.345", L"60.000" },
         { State_Paused, FALSE, 9999, 10000, 0, music, L"paused", L"0.000", L"0.001" },
         { State_Stopped, TRUE, 61 * SECOND, 60 * SECOND, 10000, longest, L"ended", L"60.000", L"60.000" },
@@ -108,8 +104,6 @@ TEST_F(StatusTest, FailedOpensAndTheOpenAfter)
     }
     Record(CMD_OPEN, LongWav());
     EXPECT_EQ(0u, Answer().find(L"state=playing\r\n"));
-    EXPECT_NE(std::wstring::npos, g_answer.find(std::wstring(L"\r\nduration=30.000\r\n")));
-    EXPECT_NE(std::wstring::npos, g_answer.find(std::wstring(L"\r\npath=") + LongWav() + L"\r\n"));
 }
 
 // Never to a strip, itself or another (it would open "state=..."), nor to
