@@ -19,7 +19,8 @@ inline BOOL IsMediaOpen() { return g_player.graph != nullptr; }
 inline void NoteOpenOutcome() { g_failedOpen = g_mediaPath[0] != 0 && !IsMediaOpen(); }
 
 // "state=", "position=", "duration=", "volume=" and "path=" lines, each
-// ended by CR LF, from the figures the last tick read. Returns the length.
+// ended by CR LF, from the figures the last tick read, into out
+// (STATUS_TEXT_CAPACITY characters). Returns the length.
 int ComposeStatus(WCHAR* out);
 
 // Sends asker the status text in a record of code 9, waiting about a second
