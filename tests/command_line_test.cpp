@@ -148,6 +148,18 @@ TEST(CommandLineParse, OptionsMatchCaseAndWholeWords)
     EXPECT_EQ(nullptr, g_dockTarget);
 }
 
+// /status only asks, whatever else the line holds; the command and path stay as read.
+TEST(CommandLineParse, StatusOption)
+{
+    const struct { const WCHAR* text; BOOL asks; } cases[] = {
+        { L"x /status", TRUE }, { L"x -status /play a.wav", TRUE }, { L"x a.wav /status /volume5", TRUE },
+        { L"x /Status", FALSE }, { L"x /statuses", FALSE }, { L"x \"/status\"", FALSE }, { L"x /play", FALSE },
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.asks, Parse(c.text).commandLine.asksStatus) << c.text;
+    EXPECT_EQ(CMD_PLAY, Parse(L"x -status /play a.wav").word());
+    EXPECT_STREQ(L"a.wav", Parse(L"x a.wav /status").path());
+}
+
 TEST(CommandLineParse, VolumeAndSeekArgumentsSaturate)
 {
     struct Case {

@@ -345,6 +345,38 @@ TEST_F(PlayerFake, ASilentSessionIsGivenUpVisibly)
     EXPECT_EQ(Calls{}, g_fakeCalls);
 }
 
+// A session that misses its end has ended all the same once its clock runs
+// a second past the duration: stopped, and marked as the end marks it.
+TEST_F(PlayerFake, ASessionPastItsEndHasEnded)
+{
+    const struct { LONGLONG time, duration; bool ends; } cases[] = {
+        {110000001, 100000000, true}, {110000000, 100000000, false}, {50000000, 100000000, false},
+        {990000000, 0, false},  // no duration known: no end to pass
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.time);
+        FakeSilentSession session;
+        FakeClock clock;
+        g_player = Player{};
+        g_player.session = &session;
+        g_player.clock = &clock;
+        g_player.filterState = State_Running;
+        clock.time = c.time;
+        g_duration = c.duration;
+        wcscpy(g_statusLine, L"*******************");
+        g_fakeCalls.clear();
+        PlayerHandleEvents(&g_player);
+        EXPECT_EQ(c.ends ? Calls{"session.Stop"} : Calls{}, g_fakeCalls);
+        EXPECT_EQ(c.ends, bool(g_player.ended));
+        EXPECT_EQ(c.ends ? State_Stopped : State_Running, g_player.filterState);
+        EXPECT_STREQ(c.ends ? L"State:2" : L"*******************", g_statusLine);
+        LONGLONG position = -1;
+        EXPECT_TRUE(PlayerGetPosition(&g_player, &position));
+        EXPECT_EQ(c.ends ? c.duration : c.time, position) << "the bar stays full once ended";
+    }
+    g_player = Player{};
+}
+
 TEST_F(PlayerFake, FailedRunKeepsTheGraphForTheNextOpen)
 {
     set.control.runResult = E_FAIL;

@@ -2,6 +2,9 @@
 #include "process_helpers.h"
 
 #include <algorithm>
+#include <regex>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -27,6 +30,22 @@ struct PrefixDpi {
         }
     }
 };
+
+// `tallyvox.exe arguments | more`: the standard output read to its end, and the exit code.
+std::pair<std::string, DWORD> AskThroughAPipe(const WCHAR* arguments)
+{
+    SECURITY_ATTRIBUTES inherited = { sizeof inherited, nullptr, TRUE };
+    HANDLE read = nullptr, write = nullptr;
+    EXPECT_TRUE(CreatePipe(&read, &write, &inherited, 0));
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    Launch launch(arguments, nullptr, L" ", write);
+    CloseHandle(write);
+    std::string output;
+    char buffer[4096];
+    for (DWORD got; ReadFile(read, buffer, sizeof buffer, &got, nullptr) && got;) output.append(buffer, got);
+    CloseHandle(read);
+    return { output, launch.WaitExit() };
+}
 
 class ProcessTest : public testing::Test {
 protected:
@@ -255,6 +274,41 @@ TEST_F(ProcessTest, ChildStripIsNotFoundByALaterLaunch)
     PostMessageW(child, WM_CLOSE, 0, 0);
     EXPECT_EQ(0u, childPlayer.WaitExit());
     DestroyWindow(parent);
+}
+
+// With no strip, /status prints nothing, exits 1 and starts none, even with
+// a path beside it; with one, five UTF-8 lines and 0, whatever else the line holds.
+TEST_F(ProcessTest, StatusThroughAPipe)
+{
+    WCHAR wav[MAX_PATH + 2], path[MAX_PATH];
+    char utf8[MAX_PATH * 3];
+    const WCHAR* name = L"process-\u00e9t\u00e9-\u97f3.wav";
+    QuotedWav(wav, name, 20000);
+    TempFile(path, MAX_PATH, name);
+    WideCharToMultiByte(CP_UTF8, 0, path, -1, utf8, sizeof utf8, nullptr, nullptr);
+    std::wstring besides = std::wstring(L"/status /pause /volume10 ") + wav;
+    for (const WCHAR* line : { L"/status", besides.c_str() }) {
+        EXPECT_EQ(std::make_pair(std::string(), DWORD(1)), AskThroughAPipe(line));
+        EXPECT_EQ(0, CountStrips());
+    }
+    Launch player(wav);
+    HWND strip = TopLevelStrip(player);
+    ASSERT_NE(nullptr, strip);
+    Band band;
+    ASSERT_TRUE(WaitBand(strip, band, Running)) << band;
+    for (const WCHAR* line : { L"/status", besides.c_str() }) {
+        auto asked = AskThroughAPipe(line);
+        std::smatch parts;
+        EXPECT_TRUE(std::regex_match(asked.first, parts, std::regex("state=playing\r\nposition=1?[0-9]\\.[0-9]{3}\r\n"
+                                                                    "duration=20\\.000\r\nvolume=9500\r\npath=(.*)\r\n")))
+            << asked.first;
+        EXPECT_EQ(utf8, parts.size() == 2 ? parts[1].str() : "");
+        EXPECT_EQ(0u, asked.second);
+    }
+    Forward(L"/pause");
+    EXPECT_TRUE(WaitBand(strip, band, Paused)) << band;
+    EXPECT_EQ(0u, AskThroughAPipe(L"/status").first.find("state=paused\r\n"));
+    CloseAndExpectExit(player, strip);
 }
 
 } // namespace

@@ -1,6 +1,9 @@
 // WM_COPYDATA records as any program may send them: the commands carried out,
 // and malformed records bounded by their byte count.
 #include "app/commands.h"
+
+#include <memory>
+
 #include "fakes.h"
 #include "strip_fixture.h"
 
@@ -24,6 +27,29 @@ protected:
     {
         wcscpy(g_mediaPath, L"kept path");
         wcscpy(g_titleLine, L"kept title");
+    }
+};
+
+// A fake graph for the open to reuse, with nothing logged yet; what a hook
+// does inside its RenderFile arrives as sends from other threads do while a
+// graph call waits.
+class InsideRenderTest : public RemoteTest {
+protected:
+    FakeGraphSet set;
+    std::unique_ptr<FakeGraphFactory> factory;  // after the fixture's COM start
+    void SetUp() override
+    {
+        RemoteTest::SetUp();
+        factory = std::make_unique<FakeGraphFactory>(&set);
+        set.Install(&g_player);
+        g_player.volume = -500;
+        g_fakeCalls.clear();
+    }
+    void TearDown() override
+    {
+        g_fakeCallHook = nullptr;
+        g_player = Player{};  // the fakes go with the test
+        RemoteTest::TearDown();
     }
 };
 
@@ -168,13 +194,8 @@ TEST_F(RemoteTest, RandomRecordsStayBounded)
 // (as sends from other threads do when a graph call waits) are carried out
 // after that open, in order, by the message loop: never inside it. Volume
 // commands in a row merge; of two waiting opens only the last renders.
-TEST_F(RemoteTest, CommandsArrivingInsideAGraphCallWaitForIt)
+TEST_F(InsideRenderTest, CommandsArrivingInsideAGraphCallWaitForIt)
 {
-    FakeGraphSet set;
-    FakeGraphFactory factory(&set);
-    set.Install(&g_player);
-    g_player.volume = -500;
-    g_fakeCalls.clear();
     int nested = 0;
     g_fakeCallHook = [&](const std::string& call) {
         if (call != "control.RenderFile" || nested++) return;
@@ -210,19 +231,13 @@ TEST_F(RemoteTest, CommandsArrivingInsideAGraphCallWaitForIt)
     EXPECT_EQ(transport, expected);
     EXPECT_STREQ(g_mediaPath, L"Z:\\third.wav");
     EXPECT_FALSE(g_playerBusy);
-    g_player = Player{};  // the fakes go with this test
 }
 
 // A flood inside one render: every volume step counts, exactly as if each
 // were carried out alone, and the last open is still carried out. Commands
 // that cannot wait are refused with 0, never answered 1 and dropped.
-TEST_F(RemoteTest, FloodsInsideAGraphCallLoseNothingTheyAnswerOneTo)
+TEST_F(InsideRenderTest, FloodsInsideAGraphCallLoseNothingTheyAnswerOneTo)
 {
-    FakeGraphSet set;
-    FakeGraphFactory factory(&set);
-    set.Install(&g_player);
-    g_player.volume = -500;
-    g_fakeCalls.clear();
     int level = 9500, kept = 0, refused = 0;
     bool flooded = false;
     g_fakeCallHook = [&](const std::string& call) {
@@ -238,11 +253,11 @@ TEST_F(RemoteTest, FloodsInsideAGraphCallLoseNothingTheyAnswerOneTo)
             EXPECT_EQ(Record(Word(CMD_ADD_VOLUME, change)), 1) << i;
         }
         for (int i = 0; i < 300; ++i) (Record(Word(i % 2 ? CMD_PLAY : CMD_PAUSE)) ? kept : refused)++;
-        EXPECT_EQ(Record(Word(CMD_OPEN), L"Z:\flood-last.wav"), 1);  // still fits: an open's place is kept
+        EXPECT_EQ(Record(Word(CMD_OPEN), L"Z:\\flood-last.wav"), 1);  // still fits: an open's place is kept
         EXPECT_EQ(Send(WM_GRAPHNOTIFY), 0);
     };
-    EXPECT_EQ(Record(Word(CMD_OPEN), L"Z:\flood-first.wav"), 1);
-    PumpUntil([&] { return set.control.renderedPath == L"Z:\flood-last.wav" && !g_playerBusy; }, 5000);
+    EXPECT_EQ(Record(Word(CMD_OPEN), L"Z:\\flood-first.wav"), 1);
+    PumpUntil([&] { return set.control.renderedPath == L"Z:\\flood-last.wav" && !g_playerBusy; }, 5000);
     g_fakeCallHook = nullptr;
     int volumeSets = 0;
     for (const std::string& call : g_fakeCalls) volumeSets += call.rfind("audio.put_Volume", 0) == 0 && call != "audio.put_Volume(-500)";
@@ -253,8 +268,7 @@ TEST_F(RemoteTest, FloodsInsideAGraphCallLoseNothingTheyAnswerOneTo)
     // Both opens run the graph, the second after pausing the first; each kept command pauses or runs it.
     EXPECT_EQ(CountCalls("control.Run") + CountCalls("control.Pause"), 2 + 1 + kept);
     EXPECT_EQ(CountCalls("events.GetEvent"), 1);
-    EXPECT_STREQ(g_mediaPath, L"Z:\flood-last.wav");
-    g_player = Player{};
+    EXPECT_STREQ(g_mediaPath, L"Z:\\flood-last.wav");
 }
 
 // Every command leaves the strip to repaint at once: the bar follows it, not the next tick.
@@ -272,5 +286,50 @@ TEST_F(RemoteTest, EveryCommandLeavesARepaintPending)
         EXPECT_EQ(Record(word), 1);
         EXPECT_TRUE(GetUpdateRect(window, nullptr, FALSE)) << std::hex << word;
     }
+    g_player = Player{};
+}
+
+namespace {
+
+struct LateRecord {
+    HWND strip;
+    DWORD took;
+    DWORD_PTR answer;
+};
+
+// Sends a level set half a second after it starts, as a later launch would.
+DWORD WINAPI SendLevelLater(void* parameter)
+{
+    auto* late = static_cast<LateRecord*>(parameter);
+    Sleep(500);
+    COPYDATASTRUCT record = { CMD_SET_VOLUME | 3000 << 16, sizeof L"", const_cast<WCHAR*>(L"") };
+    DWORD start = GetTickCount();
+    SendMessageTimeoutW(late->strip, WM_COPYDATA, 0, LPARAM(&record), SMTO_NORMAL, 10000, &late->answer);
+    late->took = GetTickCount() - start;
+    return 0;
+}
+
+} // namespace
+
+// A graph that will not pause holds the strip some 5 s; a record sent
+// meanwhile is taken in and answered at once, and carried out after.
+TEST_F(RemoteTest, ARecordIsAnsweredWhileAPauseWaits)
+{
+    FakeGraphSet set;
+    set.Install(&g_player);
+    set.control.followsTransport = false;
+    g_player.filterState = set.control.state = State_Running;
+    g_player.volume = -500;
+    LateRecord late = { window, 0, 0 };
+    HANDLE sender = CreateThread(nullptr, 0, SendLevelLater, &late, 0, nullptr);
+    DWORD start = GetTickCount();
+    Send(WM_KEYDOWN, VK_UP, 1);
+    EXPECT_GE(GetTickCount() - start, 4000u) << "the pause waited for the graph";
+    WaitForSingleObject(sender, 10000);
+    CloseHandle(sender);
+    EXPECT_EQ(late.answer, 1u);
+    EXPECT_LT(late.took, 2000u);
+    PumpMessages();
+    EXPECT_EQ(Level(), 3000);
     g_player = Player{};
 }

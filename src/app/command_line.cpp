@@ -90,14 +90,6 @@ ULONGLONG ParseDecimal(const WCHAR*& cursor)
 
 namespace {
 
-BOOL StartsWith(const WCHAR* text, const WCHAR* prefix)
-{
-    while (*prefix) {
-        if (*text++ != *prefix++) return FALSE;
-    }
-    return TRUE;
-}
-
 DWORD MakeCommandWord(DWORD code, int argument)
 {
     return code | (DWORD(WORD(argument)) << 16);
@@ -161,6 +153,8 @@ void ReadOption(const WCHAR* rest, CommandLine* result)
         result->commandWord = CMD_PLAY;
     } else if (SameText(rest, L"tpause")) {
         result->commandWord = CMD_TOGGLE;
+    } else if (SameText(rest, L"status")) {
+        result->asksStatus = TRUE;
     } else if (StartsWith(rest, L"volume")) {
         result->commandWord = ReadNumberOption(rest + 6, CMD_SET_VOLUME, CMD_ADD_VOLUME);
     } else if (StartsWith(rest, L"seek")) {
@@ -174,6 +168,7 @@ void ReadCommandLine(const WCHAR* text, CommandLine* result)
 {
     result->commandWord = CMD_OPEN;
     result->parent = nullptr;
+    result->asksStatus = FALSE;
     result->refusedPath[0] = 0;
     WCHAR token[CMD_TOKEN_CAPACITY];
     g_mediaPath[0] = 0;

@@ -11,6 +11,7 @@ const int CMD_TOKEN_CAPACITY = 4096;
 struct CommandLine {
     DWORD commandWord;   // code | argument << 16; forwarded to a running strip
     HWND parent;         // /P: the strip becomes this window's child
+    BOOL asksStatus;     // /status: only asks the running strip, whatever else the line holds
     // The start of the last path when it did not fit g_mediaPath, one
     // character longer than fits: the failure text shows it, and a running
     // strip it is forwarded to refuses it too. Empty otherwise.

@@ -1,4 +1,5 @@
 #include "app/commands.h"
+#include "app/status.h"
 #include "core/state.h"
 #include "player/player.h"
 #include "strip/progress.h"
@@ -138,6 +139,8 @@ void CarryOut(const Command& command, const WCHAR* path)
         PlayerHandleEvents(&g_player);
         break;
     }
+    // Not only an open fails: a session that stops answering is given up.
+    NoteFailureShown();
     // The bar follows at once: an open never shows the last file's progress,
     // nor a seek the old place.
     g_progressWidth = UpdateProgress(&g_player, g_stripWidth);

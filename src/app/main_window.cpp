@@ -105,7 +105,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         FitToWindowDpi(window);
         return 0;
     case WM_COPYDATA:
-        return HandleRemoteCommand(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        return HandleRemoteCommand(reinterpret_cast<const COPYDATASTRUCT*>(lParam), HWND(wParam));
     case WM_KEYDOWN:
         HandleKeyDown(wParam);
         return 0;

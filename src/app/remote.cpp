@@ -1,6 +1,7 @@
 #include "app/remote.h"
 #include "app/commands.h"
 #include "app/main_window.h"
+#include "app/status.h"
 #include "core/state.h"
 
 namespace {
@@ -41,29 +42,20 @@ void ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path)
                         &answer);
 }
 
-namespace {
-
-// Copies the record's path, bounded by cbData whether or not a NUL comes in
-// it. A path longer than g_mediaPath holds arrives at the open too long, so
-// the open refuses it instead of playing a cut name.
-BOOL OpenRecordPath(const COPYDATASTRUCT* record)
+int CopyRecordText(WCHAR* out, int capacity, const COPYDATASTRUCT* record)
 {
-    WCHAR path[MEDIA_PATH_CAPACITY + 1];
     const WCHAR* data = static_cast<const WCHAR*>(record->lpData);
     DWORD available = data ? record->cbData / sizeof(WCHAR) : 0;
-    DWORD length = 0;
-    while (length < available && length < MEDIA_PATH_CAPACITY && data[length]) {
-        path[length] = data[length];
+    int length = 0;
+    while (DWORD(length) < available && length < capacity - 1 && data[length]) {
+        out[length] = data[length];
         ++length;
     }
-    path[length] = 0;
-    if (length == 0) return TRUE;  // an empty path opens nothing
-    return PerformCommand(CMD_OPEN, 0, path);
+    out[length] = 0;
+    return length;
 }
 
-} // namespace
-
-LRESULT HandleRemoteCommand(const COPYDATASTRUCT* record)
+LRESULT HandleRemoteCommand(const COPYDATASTRUCT* record, HWND sender)
 {
     if (!record) return 1;
     WORD code = LOWORD(record->dwData);
@@ -81,5 +73,12 @@ LRESULT HandleRemoteCommand(const COPYDATASTRUCT* record)
     case CMD_SEEK_BY:
         return PerformCommand(code, SHORT(argument));
     }
-    return OpenRecordPath(record);  // CMD_OPEN, and any code the sender never makes
+    // CMD_OPEN, CMD_STATUS, and any code no launch makes. A path longer than
+    // g_mediaPath holds arrives at the open too long, so the open refuses it
+    // instead of playing a cut name. An empty path opens nothing, but with
+    // code 9 it asks, answered at once even inside a graph call.
+    WCHAR path[MEDIA_PATH_CAPACITY + 1];
+    if (CopyRecordText(path, MEDIA_PATH_CAPACITY + 1, record)) return PerformCommand(CMD_OPEN, 0, path);
+    if (code == CMD_STATUS) AnswerStatusQuery(sender);
+    return 1;
 }

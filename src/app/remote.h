@@ -22,6 +22,11 @@ void ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path);
 // waits for the pause's polling and two state waits.
 const DWORD FORWARD_WAIT_MS = 90 * 1000;
 
-// Carries out a record from any program. Reads no more than cbData bytes.
-// Answers 1 when the command is carried out or will be, 0 when refused.
-LRESULT HandleRemoteCommand(const COPYDATASTRUCT* record);
+// Carries out a record from any program; sender is the message's wParam,
+// the window an answer goes to. Reads no more than cbData bytes. Answers 1
+// when the command is carried out or will be, 0 when refused.
+LRESULT HandleRemoteCommand(const COPYDATASTRUCT* record, HWND sender);
+
+// Copies a record's text into out (capacity characters, the NUL included),
+// bounded by cbData whether or not a NUL comes in it. Returns its length.
+int CopyRecordText(WCHAR* out, int capacity, const COPYDATASTRUCT* record);

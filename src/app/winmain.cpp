@@ -4,6 +4,7 @@
 #include "app/commands.h"
 #include "app/main_window.h"
 #include "app/remote.h"
+#include "app/status.h"
 #include "core/state.h"
 #include "player/player.h"
 #include "strip/details.h"
@@ -22,8 +23,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     const WCHAR* path = commandLine.refusedPath[0] ? commandLine.refusedPath : g_mediaPath;
 
     HANDLE startLock = TakeStartLock();
-    if (HWND running = FindRunningStrip()) {
+    HWND running = FindRunningStrip();
+    if (running || commandLine.asksStatus) {
         GiveBackStartLock(startLock);
+        if (commandLine.asksStatus) return AskForStatus(instance, running);  // only asks: never a strip
         ForwardCommand(running, commandLine.commandWord, path);
         return 0;
     }
@@ -48,6 +51,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     }
     // A path too long to hold was never opened; say so as for any failed open.
     if (commandLine.refusedPath[0]) ShowOpenFailure(commandLine.refusedPath);
+    NoteFailureShown();
     EndPlayerOperation();
     // The hover details come last: comctl32 loads after the strip shows and plays.
     CreateDetailsTip(g_mainWindow);
@@ -65,7 +69,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 }
 
 // The process's entry point (the build names it): it runs WinMain and ends
-// the process with its exit code, 0.
+// the process with its exit code, 0 but for /status.
 extern "C" void WINAPI TallyvoxEntry()
 {
     ExitProcess(UINT(WinMain(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOWNORMAL)));

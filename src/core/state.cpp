@@ -32,6 +32,13 @@ void* FindUser32Function(LPCSTR name)
     return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32"), name));
 }
 
+void SleepLettingSendsIn(DWORD milliseconds)
+{
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_SENDMESSAGE);
+    MSG sent;
+    PeekMessageW(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 const WCHAR* FindLastChar(const WCHAR* text, WCHAR ch)
 {
     const WCHAR* p = text;
@@ -47,6 +54,14 @@ const WCHAR* FileNamePart(const WCHAR* path)
 {
     const WCHAR* backslash = FindLastChar(path, L'\\');
     return backslash ? backslash + 1 : path;
+}
+
+BOOL StartsWith(const WCHAR* text, const WCHAR* prefix)
+{
+    while (*prefix) {
+        if (*text++ != *prefix++) return FALSE;
+    }
+    return TRUE;
 }
 
 BOOL SameText(const WCHAR* a, const WCHAR* b)

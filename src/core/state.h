@@ -15,6 +15,7 @@ enum : DWORD {
     CMD_ADD_VOLUME = 6,
     CMD_SEEK_TO = 7,   // unsigned seconds from the start
     CMD_SEEK_BY = 8,   // signed seconds from the current place
+    CMD_STATUS = 9,    // with an empty path: asks for the status, which comes back with this code
 };
 
 // Capacities in wide characters, the terminating NUL included.
@@ -60,6 +61,11 @@ int ScaleForDpi(int pixels96);
 // importing it would keep the exe from loading on 7, 8 and 8.1.
 void* FindUser32Function(LPCSTR name);
 
+// Waits up to milliseconds, taking in what other threads and processes send
+// meanwhile, as a graph call does: a wait of ours holds no sender up, and
+// the commands sent wait their turn (g_playerBusy).
+void SleepLettingSendsIn(DWORD milliseconds);
+
 // The last place in text that holds ch, the terminator included, or null.
 const WCHAR* FindLastChar(const WCHAR* text, WCHAR ch);
 
@@ -69,6 +75,9 @@ const WCHAR* FileNamePart(const WCHAR* path);
 // Copies source into a buffer of capacity characters, cutting what does not
 // fit; the result is always terminated. Returns the characters copied.
 int CopyText(WCHAR* buffer, int capacity, const WCHAR* source);
+
+// TRUE when text begins with prefix.
+BOOL StartsWith(const WCHAR* text, const WCHAR* prefix);
 
 // TRUE when both texts hold the same characters: an exact comparison, with
 // no locale's idea of which characters may be ignored.

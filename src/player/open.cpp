@@ -92,9 +92,6 @@ void ShowOpenFailure(const WCHAR* path)
 
 int PlayerOpen(Player* player, const WCHAR* path)
 {
-    // Whatever the graph tells of this file, nothing of the last one stays.
-    g_duration = 0;
-    g_position = 0;
     // A session is never reused as such: the next file may need DirectShow.
     // Played to its end or never run, it leaves its volume and events, as a
     // reused graph does; playing or paused, it goes as a replaced graph goes.
@@ -120,6 +117,7 @@ int PlayerOpen(Player* player, const WCHAR* path)
     } else if (!player->graph || FAILED(player->control->RenderFile(MakeBstr(bstr, path)))) {
         // DirectShow cannot play it: Media Foundation may, at the same volume.
         PlayerRelease(player);
+        g_duration = g_position = 0;
         if (SessionOpen(player, path)) {
             CopyText(g_mediaPath, MEDIA_PATH_CAPACITY, path);
             return 1;
@@ -130,6 +128,8 @@ int PlayerOpen(Player* player, const WCHAR* path)
         return 0;
     }
     CopyText(g_mediaPath, MEDIA_PATH_CAPACITY, path);  // at start-up path is g_mediaPath: a no-op
+    // Whatever the graph tells of this file, nothing of the last one stays.
+    g_duration = g_position = 0;
 
     // videoWindow is null here: a new graph has none, and EmptyGraph gave back a reused one's.
     player->graph->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(&player->videoWindow));

@@ -94,7 +94,7 @@ void PlayerPause(Player* player)
     for (;;) {
         PlayerWaitState(player);
         if (player->filterState != State_Running || GetTickCount() - start >= PAUSE_POLL_LIMIT_MS) return;
-        Sleep(PAUSE_POLL_MS);
+        SleepLettingSendsIn(PAUSE_POLL_MS);
     }
 }
 

@@ -22,8 +22,8 @@ struct IMFVideoDisplayControl;
 // Each non-null interface pointer holds one COM reference. While graph is
 // non-null, control and events are too; audio, seeking and videoWindow may
 // be null. At most one of graph and session is non-null; with a session,
-// source and clock are there too, and the volume, display and video window
-// may be missing.
+// source is there too, and the clock, volume, display and video window may
+// be missing.
 struct Player {
     IGraphBuilder* graph;
     IMediaControl* control;

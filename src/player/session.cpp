@@ -92,8 +92,8 @@ BOOL NextEvent(Player* player, MediaEventType* type, HRESULT* status)
 }
 
 // Waits for the event of type wanted: its status, the failure of an error
-// event, or SESSION_SILENT. Messages sent to this thread are delivered
-// meanwhile, as in any graph call: the renderers may send to our window.
+// event, or SESSION_SILENT. Sent messages come in meanwhile, as in any graph
+// call: the renderers may send to our window, other programs to the strip.
 HRESULT AwaitEvent(Player* player, MediaEventType wanted)
 {
     DWORD start = GetTickCount();
@@ -104,33 +104,34 @@ HRESULT AwaitEvent(Player* player, MediaEventType wanted)
             if (type == wanted) return status;
             if (type == MEError) return FAILED(status) ? status : E_FAIL;
         }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, SESSION_POLL_MS, QS_SENDMESSAGE);
-        MSG sent;
-        PeekMessageW(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        SleepLettingSendsIn(SESSION_POLL_MS);
     } while (GetTickCount() - start < SESSION_WAIT_MS);
     return SESSION_SILENT;
 }
 
-// A session that stopped answering is given up where the user sees it: the
-// file's lines read "failed:" and nothing is left open.
-void GiveUp(Player* player)
+// Waits for the event that ends a request, recording the state it reached;
+// returns the event's status, or SESSION_SILENT.
+HRESULT Settle(Player* player, MediaEventType wanted, OAFilterState reached)
 {
+    HRESULT status = AwaitEvent(player, wanted);
+    if (SUCCEEDED(status)) player->filterState = reached;
+    return status;
+}
+
+// FALSE when the session stopped answering: it is given up where the user
+// sees it, the file's lines reading "failed:", with nothing left open.
+BOOL Answered(Player* player, HRESULT status)
+{
+    if (status != SESSION_SILENT) return TRUE;
     WCHAR path[MEDIA_PATH_CAPACITY];
     CopyText(path, MEDIA_PATH_CAPACITY, g_mediaPath);
     SessionRelease(player);
     ShowOpenFailure(path);
-}
-
-// Waits for the event that ends a command, recording the state it reached.
-void Settle(Player* player, MediaEventType wanted, OAFilterState reached)
-{
-    HRESULT status = AwaitEvent(player, wanted);
-    if (status == SESSION_SILENT) GiveUp(player);
-    else if (SUCCEEDED(status)) player->filterState = reached;
+    return FALSE;
 }
 
 // Starts at position, or where it stands when position is null.
-void StartAt(Player* player, const LONGLONG* position)
+HRESULT StartAt(Player* player, const LONGLONG* position)
 {
     PROPVARIANT start;
     start.vt = VT_EMPTY;
@@ -140,7 +141,7 @@ void StartAt(Player* player, const LONGLONG* position)
         player->ended = FALSE;
     }
     player->session->Start(&TIME_FORMAT_DEFAULT, &start);
-    Settle(player, MESessionStarted, State_Running);
+    return Settle(player, MESessionStarted, State_Running);
 }
 
 LRESULT CALLBACK VideoWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -302,26 +303,11 @@ HRESULT SetUpSession(Player* player, const WCHAR* path, BOOL withVideo, int* vid
     return result;
 }
 
-} // namespace
-
-int SessionOpen(Player* player, const WCHAR* path)
+// SetUpSession, then the clock and the volume, and the start.
+HRESULT StartSession(Player* player, const WCHAR* path, BOOL withVideo, int* videos)
 {
-    if (!MediaFoundationLoads() || FAILED(MFStartup(MF_VERSION, MFSTARTUP_LITE))) return 0;
-    int videos = 0;
-    HRESULT result = SetUpSession(player, path, TRUE, &videos);
-    if (FAILED(result) && videos) {
-        // The video cannot be rendered: the sound plays alone, from a new
-        // source and session, since the failed session answers no more.
-        SessionRelease(player);
-        MFStartup(MF_VERSION, MFSTARTUP_LITE);
-        videos = 0;
-        result = SetUpSession(player, path, FALSE, &videos);
-    }
-    if (FAILED(result)) {
-        SessionRelease(player);
-        return 0;
-    }
-
+    HRESULT result = SetUpSession(player, path, withVideo, videos);
+    if (FAILED(result)) return result;
     IMFClock* clock;
     if (SUCCEEDED(player->session->GetClock(&clock))) {
         clock->QueryInterface(IID_PPV_ARGS(&player->clock));
@@ -329,30 +315,45 @@ int SessionOpen(Player* player, const WCHAR* path)
     }
     MFGetService(player->session, MR_POLICY_VOLUME_SERVICE, IID_PPV_ARGS(&player->sessionVolume));
     SessionSetVolume(player, VolumeLevel(player));
-    StartAt(player, nullptr);
-    if (player->filterState != State_Running) {
-        if (player->session) SessionRelease(player);  // unless the start gave it up already
-        return 0;
+    return StartAt(player, nullptr);
+}
+
+} // namespace
+
+int SessionOpen(Player* player, const WCHAR* path)
+{
+    if (!MediaFoundationLoads()) return 0;
+    // The video where it can be rendered; where it cannot, the sound alone,
+    // from a new source and session, since a failed session answers no more.
+    int videos = 1;
+    for (BOOL withVideo = TRUE; videos; withVideo = FALSE) {
+        if (FAILED(MFStartup(MF_VERSION, MFSTARTUP_LITE))) return 0;
+        videos = 0;
+        if (SUCCEEDED(StartSession(player, path, withVideo, &videos))) {
+            // Started, the topology is resolved: the video renderer answers now.
+            if (videos && SUCCEEDED(MFGetService(player->session, VIDEO_RENDER_SERVICE,
+                                                 IID_PPV_ARGS(&player->videoDisplay)))) {
+                ShowVideoWindow(player);
+            }
+            return 1;
+        }
+        SessionRelease(player);
     }
-    // Started, the topology is resolved: the video renderer answers now.
-    if (videos && SUCCEEDED(MFGetService(player->session, VIDEO_RENDER_SERVICE, IID_PPV_ARGS(&player->videoDisplay)))) {
-        ShowVideoWindow(player);
-    }
-    return 1;
+    return 0;
 }
 
 void SessionPlay(Player* player)
 {
     const LONGLONG start = 0;
-    if (player->ended) StartAt(player, &start);  // after the end: the file again from its start
-    else if (player->filterState != State_Running) StartAt(player, nullptr);
+    if (player->ended) Answered(player, StartAt(player, &start));  // after the end: the file again from its start
+    else if (player->filterState != State_Running) Answered(player, StartAt(player, nullptr));
 }
 
 void SessionPause(Player* player)
 {
     if (player->filterState == State_Running) {
         player->session->Pause();
-        Settle(player, MESessionPaused, State_Paused);
+        Answered(player, Settle(player, MESessionPaused, State_Paused));
     } else if (player->ended) {
         player->filterState = State_Paused;  // the session stands stopped at the end, as a pause would
     }
@@ -365,10 +366,9 @@ void SessionSeekTo(Player* player, LONGLONG position)
     BOOL paused = player->filterState == State_Paused;
     if (!player->ended) {
         player->session->Stop();
-        Settle(player, MESessionStopped, State_Stopped);
+        if (!Answered(player, Settle(player, MESessionStopped, State_Stopped))) return;
     }
-    if (player->session) StartAt(player, &position);
-    if (paused && player->session) SessionPause(player);
+    if (Answered(player, StartAt(player, &position)) && paused) SessionPause(player);
 }
 
 void SessionSetVolume(Player* player, int level)
@@ -383,6 +383,15 @@ void SessionHandleEvents(Player* player)
     MediaEventType type;
     HRESULT status;
     while (NextEvent(player, &type, &status)) {
+    }
+    // A session can miss its end (Wine 8's, after the first seek in a FLAC
+    // or Opus file): one whose clock runs a second past the duration has
+    // ended all the same, and is stopped as the end would have stopped it.
+    MFTIME time;
+    if (player->filterState == State_Running && g_duration > 0 && player->clock && SUCCEEDED(player->clock->GetTime(&time)) &&
+        time > g_duration + MEDIA_TIME_PER_SECOND) {
+        player->session->Stop();
+        NoteEvent(player, EC_COMPLETE);
     }
 }
 

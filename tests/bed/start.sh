@@ -14,17 +14,21 @@ printf 'pcm.!default { type null }\nctl.!default { type hw card 0 }\n' > "$bed/h
 # and Wine takes PulseAudio over ALSA when a daemon answers. No client may
 # start a daemon of its own, which would outlive the bed.
 echo "autospawn = no" > "$bed/home/.config/pulse/client.conf"
+# Waits up to 10 s for the file test "$1 $2" to hold; $3 names what should have made it.
+await() {
+    tries=0
+    until [ "$1" "$2" ]; do
+        tries=$((tries + 1))
+        [ $tries -le 100 ] || { echo "$3 did not start" >&2; exit 1; }
+        sleep 0.1
+    done
+}
 if ! { [ -s "$bed/pulse.pid" ] && kill -0 "$(cat "$bed/pulse.pid")" 2>/dev/null; }; then
     rm -rf "$bed/runtime/pulse"
     XDG_RUNTIME_DIR="$bed/runtime" HOME="$bed/home" setsid pulseaudio -n --daemonize=no --exit-idle-time=-1 \
         -L module-null-sink -L module-native-protocol-unix -L module-always-sink </dev/null >/dev/null 2>&1 &
     echo $! > "$bed/pulse.pid"
-    tries=0
-    until [ -S "$bed/runtime/pulse/native" ]; do
-        tries=$((tries + 1))
-        [ $tries -le 100 ] || { echo "PulseAudio did not start" >&2; exit 1; }
-        sleep 0.1
-    done
+    await -S "$bed/runtime/pulse/native" PulseAudio
 fi
 
 if [ -s "$bed/display" ] && xdpyinfo -display "$(cat "$bed/display")" >/dev/null 2>&1; then
@@ -34,12 +38,7 @@ else
     # Xvfb picks a free display number and writes it to fd 3.
     setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$bed/display.new" </dev/null >/dev/null 2>&1 &
     echo $! > "$bed/xvfb.pid"
-    tries=0
-    until [ -s "$bed/display.new" ]; do
-        tries=$((tries + 1))
-        [ $tries -le 100 ] || { echo "Xvfb did not start" >&2; exit 1; }
-        sleep 0.1
-    done
+    await -s "$bed/display.new" Xvfb
     echo ":$(tr -d '\n' < "$bed/display.new")" > "$bed/display"
     rm -f "$bed/display.new"
 fi

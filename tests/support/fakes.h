@@ -185,6 +185,18 @@ struct FakeSilentSession : Fake<IMFMediaSession> {
     NO_IMPL(GetFullTopology(DWORD, TOPOID, IMFTopology**))
 };
 
+// A presentation clock that reads what time says.
+struct FakeClock : Fake<IMFPresentationClock> {
+    FakeClock() : Fake("clock", __uuidof(IMFPresentationClock)) {}
+    MFTIME time = 0;
+    STDMETHODIMP GetTime(MFTIME* out) override { *out = time; return S_OK; }
+    NO_IMPL(GetClockCharacteristics(DWORD*)) NO_IMPL(GetCorrelatedTime(DWORD, LONGLONG*, MFTIME*))
+    NO_IMPL(GetContinuityKey(DWORD*)) NO_IMPL(GetState(DWORD, MFCLOCK_STATE*)) NO_IMPL(GetProperties(MFCLOCK_PROPERTIES*))
+    NO_IMPL(SetTimeSource(IMFPresentationTimeSource*)) NO_IMPL(GetTimeSource(IMFPresentationTimeSource**))
+    NO_IMPL(AddClockStateSink(IMFClockStateSink*)) NO_IMPL(RemoveClockStateSink(IMFClockStateSink*))
+    NO_IMPL(Start(LONGLONG)) NO_IMPL(Stop()) NO_IMPL(Pause())
+};
+
 // Hands out the other fakes of its set that are offered. EnumFilters fails:
 // emptying a reused graph then ends at once.
 struct FakeGraph : Fake<IGraphBuilder> {

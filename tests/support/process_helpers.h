@@ -18,17 +18,21 @@ const DWORD STATE_MS = 10000;
 struct Launch {
     PROCESS_INFORMATION process = {};
 
-    // separator comes between the program's name and arguments.
-    explicit Launch(const WCHAR* arguments, const WCHAR* folder = nullptr, const WCHAR* separator = L" ")
+    // separator comes between the program's name and arguments; output, an
+    // inheritable handle, becomes the process's standard output.
+    explicit Launch(const WCHAR* arguments, const WCHAR* folder = nullptr, const WCHAR* separator = L" ",
+                    HANDLE output = nullptr)
     {
         static WCHAR line[32768];
         wcscpy(line, L"\"" TALLYVOX_EXE L"\"");
         wcscat(line, separator);
         wcsncat(line, arguments, 32767 - wcslen(line));
         STARTUPINFOW startup = { sizeof startup };
+        if (output) startup.dwFlags = STARTF_USESTDHANDLES, startup.hStdOutput = output;
         // Wine now and then fails a start with ERROR_INTERNAL_ERROR; the same line starts on a retry.
         for (int tries = 0; tries < 3; ++tries, Sleep(500)) {
-            if (CreateProcessW(TALLYVOX_EXE, line, nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &process))
+            if (CreateProcessW(TALLYVOX_EXE, line, nullptr, nullptr, output != nullptr, 0, nullptr, folder, &startup,
+                               &process))
                 return;
         }
         ADD_FAILURE() << "error " << GetLastError() << " for a line of " << wcslen(line) << " characters";

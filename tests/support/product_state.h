@@ -3,6 +3,7 @@
 // fixtures' own business: a real graph must be released, a fake one dropped.
 #pragma once
 
+#include "app/status.h"
 #include "core/state.h"
 
 #include <wchar.h>
@@ -21,4 +22,5 @@ inline void RestoreProductGlobals()
     g_wheelDelta = 0;
     g_flickerSeed = 1;
     g_stripDpi = USER_DEFAULT_SCREEN_DPI;
+    g_failedOpen = FALSE;
 }
