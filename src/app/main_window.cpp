@@ -16,7 +16,7 @@ const int STRIP_WIDTH = 200;
 const int STRIP_HEIGHT = 62;
 const WORD ICON_RESOURCE_ID = 1;
 
-// window's DPI where Windows tells it (10 version 1607 on), else the system's.
+// The window's DPI where Windows tells it (10 version 1607 on), else the system's.
 int WindowDpi(HWND window)
 {
     auto dpiForWindow = reinterpret_cast<decltype(&GetDpiForWindow)>(FindUser32Function("GetDpiForWindow"));

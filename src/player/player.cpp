@@ -157,6 +157,11 @@ void PlayerHandleEvents(Player* player)
     }
 }
 
+void PlayerPollEvents(Player* player)
+{
+    if (player->session) SessionHandleEvents(player);
+}
+
 void PlayerStop(Player* player)
 {
     if (!player->graph) return;

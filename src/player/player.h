@@ -61,6 +61,9 @@ void PlayerPause(Player* player);
 void PlayerPlay(Player* player);
 void PlayerTogglePause(Player* player);
 void PlayerHandleEvents(Player* player);
+// The tick's share of the drain: Media Foundation posts no notification, so
+// a session's events are read here; a graph's come with WM_GRAPHNOTIFY.
+void PlayerPollEvents(Player* player);
 void PlayerStop(Player* player);
 void PlayerRelease(Player* player);
 

@@ -23,9 +23,8 @@ void HandleTimerTick(HWND window)
 {
     if (g_volumeDisplayTicks != 0) --g_volumeDisplayTicks;
     // Inside a player operation the graph is not to be called: the bar waits.
-    // Media Foundation posts no notification, so the tick drains the events.
     if (!g_playerBusy) {
-        PlayerHandleEvents(&g_player);
+        PlayerPollEvents(&g_player);
         g_progressWidth = UpdateProgress(&g_player, g_stripWidth);
     }
     UpdateDetailsTip();
