@@ -51,6 +51,16 @@ protected:
         RestoreProductGlobals();
         CoUninitialize();
     }
+    // The player as if a session played: the record holds its own reference.
+    void PlaySession(FakeSilentSession& session, FakeClock* clock = nullptr)
+    {
+        g_player = Player{};
+        g_player.session = &session;
+        session.AddRef();
+        g_player.clock = clock;
+        g_player.filterState = State_Running;
+        g_fakeCalls.clear();
+    }
     // Opens path on the set as a graph that was used before, with the log cleared.
     int Open(const wchar_t* path)
     {
@@ -326,10 +336,7 @@ TEST_F(PlayerFake, OpenForgetsTheLastFilesDurationAndPosition)
 TEST_F(PlayerFake, ASilentSessionIsGivenUpVisibly)
 {
     FakeSilentSession session;
-    g_player = Player{};
-    g_player.session = &session;
-    session.AddRef();  // the record's own reference
-    g_player.filterState = State_Running;
+    PlaySession(session);
     wcscpy(g_mediaPath, L"C:\\music\\stuck.m4a");
     DWORD start = GetTickCount();
     PlayerPause(&g_player);
@@ -357,15 +364,11 @@ TEST_F(PlayerFake, ASessionPastItsEndHasEnded)
         SCOPED_TRACE(c.time);
         FakeSilentSession session;
         FakeClock clock;
-        g_player = Player{};
-        g_player.session = &session;
-        g_player.clock = &clock;
-        g_player.filterState = State_Running;
+        PlaySession(session, &clock);
         clock.time = c.time;
         g_duration = c.duration;
         wcscpy(g_statusLine, L"*******************");
-        g_fakeCalls.clear();
-        PlayerHandleEvents(&g_player);
+        PlayerPollEvents(&g_player);  // the tick's drain
         EXPECT_EQ(c.ends ? Calls{"session.Stop"} : Calls{}, g_fakeCalls);
         EXPECT_EQ(c.ends, bool(g_player.ended));
         EXPECT_EQ(c.ends ? State_Stopped : State_Running, g_player.filterState);

@@ -9,8 +9,7 @@ BOOL g_failedOpen;
 
 namespace {
 
-const WCHAR FAILURE_PREFIX[] = L"\u5931\u6557:";  // as the open writes it before the path
-const int FAILURE_PREFIX_LENGTH = sizeof FAILURE_PREFIX / sizeof(WCHAR) - 1;
+const int FAILURE_PREFIX_LENGTH = sizeof OPEN_FAILURE_PREFIX / sizeof(WCHAR) - 1;
 const LONGLONG TIME_PER_MILLISECOND = MEDIA_TIME_PER_SECOND / 1000;
 const UINT ANSWER_WAIT_MS = 1000;
 // Longer than the answer's own wait, and as long as a launch waits for a starting strip.
@@ -92,7 +91,7 @@ int ComposeStatus(WCHAR* out)
     } else if (g_failedOpen) {
         // The flag, not the prefix, tells: a file's own name may begin with it.
         state = L"failed";
-        path = StartsWith(g_mediaPath, FAILURE_PREFIX) ? g_mediaPath + FAILURE_PREFIX_LENGTH : g_mediaPath;
+        path = StartsWith(g_mediaPath, OPEN_FAILURE_PREFIX) ? g_mediaPath + FAILURE_PREFIX_LENGTH : g_mediaPath;
     }
     WCHAR positionText[24], durationText[24];
     FormatSeconds(positionText, position);

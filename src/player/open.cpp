@@ -5,7 +5,6 @@
 namespace {
 
 const int DOCKED_VIDEO_LIMIT = 260;
-const WCHAR FAILURE_PREFIX[] = L"\u5931\u6557:";  // "failed:"
 
 // A BSTR on the stack: the byte count sits right before the text. The graph
 // only reads these strings during the call, so nothing needs SysAllocString.
@@ -84,7 +83,7 @@ BOOL PlaceInDock(long* left, long* top, long* width, long* height)
 void ShowOpenFailure(const WCHAR* path)
 {
     WCHAR failure[MEDIA_PATH_CAPACITY];
-    int prefixLength = CopyText(failure, MEDIA_PATH_CAPACITY, FAILURE_PREFIX);
+    int prefixLength = CopyText(failure, MEDIA_PATH_CAPACITY, OPEN_FAILURE_PREFIX);
     CopyText(failure + prefixLength, MEDIA_PATH_CAPACITY - prefixLength, path);
     CopyText(g_mediaPath, MEDIA_PATH_CAPACITY, failure);
     CopyText(g_titleLine, TITLE_LINE_CAPACITY, failure);

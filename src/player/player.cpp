@@ -12,13 +12,6 @@ const DWORD STATE_WAIT_MS = 1000;
 const DWORD PAUSE_POLL_MS = 100;
 const DWORD PAUSE_POLL_LIMIT_MS = 5000;
 
-template <typename Interface>
-void ReleaseInterface(Interface*& pointer)
-{
-    if (pointer) pointer->Release();
-    pointer = nullptr;
-}
-
 // Gives back whatever PlayerCreate obtained before it found the graph unusable.
 void ReleaseAll(Player* player)
 {

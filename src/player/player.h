@@ -45,6 +45,17 @@ struct Player {
 
 extern Player g_player;
 
+// Gives back the reference pointer holds, if any, and clears it.
+template <typename Interface>
+void ReleaseInterface(Interface*& pointer)
+{
+    if (pointer) pointer->Release();
+    pointer = nullptr;
+}
+
+// What a failed open writes before the path on the title and path lines ("failed:").
+inline constexpr WCHAR OPEN_FAILURE_PREFIX[] = L"\u5931\u6557:";
+
 // TRUE while a file is open, whichever framework plays it.
 inline BOOL PlayerHasMedia(const Player* player) { return player->graph || player->session; }
 

@@ -38,13 +38,6 @@ const HRESULT SESSION_SILENT = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
 
 const WCHAR VIDEO_CLASS_NAME[] = L"TallyvoxVideo";
 
-template <typename Interface>
-void ReleaseInterface(Interface*& pointer)
-{
-    if (pointer) pointer->Release();
-    pointer = nullptr;
-}
-
 // Windows N editions have no Media Foundation until the user adds it, and a
 // call into a missing DLL would raise the delay-load exception: look first.
 BOOL MediaFoundationLoads()
