@@ -96,13 +96,14 @@ TEST_F(DetailsTest, TooltipTextFollowsOpenPauseAndEnd)
     ASSERT_TRUE(PumpUntil([] { return g_player.ended; }, 15000));
     std::wstring tip = TipAfterTick();
     EXPECT_EQ(tip.substr(0, tip.find(L'\r')), L"details-short.wav");
-    EXPECT_NE(tip.find(L"\r\n0:01 / 0:01  ended\r\nVolume:9500\r\n"), std::wstring::npos) << testing::PrintToString(tip);
+    // The level the user set holds for the next file.
+    EXPECT_NE(tip.find(L"\r\n0:01 / 0:01  ended\r\nVolume:4200\r\n"), std::wstring::npos) << testing::PrintToString(tip);
 
     Send(WM_KEYDOWN, VK_HOME, 1);  // after the end a seek plays again
     EXPECT_NE(TipAfterTick().find(L"  playing\r\n"), std::wstring::npos);
 
     PlayerOpen(&g_player, L"Z:\\tallyvox-none\\gone.wav");
-    EXPECT_EQ(TipAfterTick(), FAILURE_PREFIX L"Z:\\tallyvox-none\\gone.wav\r\nVolume:9500\r\n" FAILURE_PREFIX
+    EXPECT_EQ(TipAfterTick(), FAILURE_PREFIX L"Z:\\tallyvox-none\\gone.wav\r\nVolume:4200\r\n" FAILURE_PREFIX
                               L"Z:\\tallyvox-none\\gone.wav");
 }
 
@@ -146,7 +147,7 @@ TEST_F(DetailsTest, TheTickFollowsASessionToItsEnd)
     ASSERT_NE(g_player.session, nullptr);
     EXPECT_NE(TipAfterTick().find(L"0:00 / 0:01  playing\r\n"), std::wstring::npos);
     EXPECT_TRUE(PumpUntil([&] { return Send(WM_TIMER, TICK_TIMER_ID), g_player.ended; }, 10000));
-    EXPECT_STREQ(g_statusLine, L"State:2");
+    EXPECT_STREQ(g_statusLine, L"State:2002");
     EXPECT_EQ(g_progressWidth, g_stripWidth);
     EXPECT_NE(TipAfterTick().find(L"0:01 / 0:01  ended\r\n"), std::wstring::npos);
     Send(WM_KEYDOWN, 'P', 1);
@@ -164,6 +165,8 @@ TEST_F(DetailsTest, EveryControlDrivesASession)
         std::wstring path = TestMedia(name);
         ASSERT_EQ(Record(CMD_OPEN, path.c_str()), 1);
         ASSERT_NE(g_player.session, nullptr);
+        EXPECT_EQ(Level(), g_mediaPath == TestMedia(L"tone.m4a") ? 9500 : 6000) << "the last file's level holds";
+        PlayerSetVolume(&g_player, 9500);
         const struct { UINT message; WPARAM key; ULONG_PTR record; OAFilterState state; int level; } steps[] = {
             { WM_KEYDOWN, VK_UP, 0, State_Paused, 9500 }, { WM_KEYDOWN, VK_DOWN, 0, State_Running, 9500 },
             { WM_LBUTTONDOWN, MK_LBUTTON, 0, State_Paused, 9500 }, { WM_KEYDOWN, 'P', 0, State_Running, 9500 },

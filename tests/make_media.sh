@@ -20,3 +20,8 @@ make 2.0 clip.webm $(video 2.0) -c:v libvpx -b:v 300k -c:a libvorbis
 make 1.6 tone.wma -c:a wmav2 -b:a 64k
 make 2.8 clip.wmv $(video 2.8) -c:v wmv2 -b:v 300k -c:a wmav2
 make 2.0 tone.ogg -c:a libvorbis
+# Longer videos, for the controls through Media Foundation, and one whose
+# sound (DFPWM) nothing on the machine decodes, whose picture plays alone.
+make 6.0 scene.mp4 $(video 6.0) -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -movflags +faststart
+make 6.0 scene.webm $(video 6.0) -c:v libvpx -b:v 300k -c:a libvorbis
+make 3.0 dfpwm.mkv $(video 3.0) -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a dfpwm

@@ -4,6 +4,8 @@
 #include "core/state.h"
 #include "process_helpers.h"
 
+#include <objbase.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -109,6 +111,54 @@ TEST(Overlap, LaunchesStartedTogetherMakeOneStripThatDoesWhatTheyAsk)
         if (first) EXPECT_EQ(0u, first->WaitExit());
         for (auto& launch : launches) EXPECT_EQ(0u, launch->WaitExit());
     }
+}
+
+// The video windows of the strip's process: how many, and the caption of a visible one.
+int VideoWindows(const Launch& strip, std::wstring* shown)
+{
+    int count = 0;
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"TallyvoxVideo", nullptr)) != nullptr;) {
+        if (!strip.Owns(window)) continue;
+        ++count;
+        WCHAR caption[64] = L"";
+        if (IsWindowVisible(window)) GetWindowTextW(window, caption, 64), *shown = caption;
+    }
+    return count;
+}
+
+// File after file, fast, over a playing video that only Media Foundation
+// plays, as a script or a key held down on a file manager's list opens
+// them: each launch is answered promptly, the last file plays in the one
+// window left, and the strip still answers and ends when closed.
+TEST(Overlap, FastOpensOverAPlayingVideo)
+{
+    CoInitialize(nullptr);
+    auto stock = std::make_unique<StockDirectShow>();
+    ASSERT_EQ(0, CountStrips());
+    const std::wstring mp4 = Quoted(TestMedia(L"scene.mp4").c_str()), webm = Quoted(TestMedia(L"scene.webm").c_str());
+    HWND target = CreatePlainWindow(700, 500, 400, 300);  // the video docks there, away from the strip
+    Launch strip((L"/V" + std::to_wstring(ULONG_PTR(target)) + L" " + mp4).c_str());
+    HWND window = FindStrip();
+    ASSERT_NE(nullptr, window);
+    std::wstring shown;
+    ASSERT_TRUE(PumpUntil([&] { return VideoWindows(strip, &shown) == 1 && shown == L"scene.mp4"; }, START_MS));
+    for (int i = 0; i < 20; ++i) {
+        Launch open((i % 2 ? webm : mp4).c_str());
+        EXPECT_EQ(0u, open.WaitExit(BATCH_EXIT_MS)) << "launch " << i;
+    }
+    EXPECT_TRUE(PumpUntil([&] { shown.clear(); return VideoWindows(strip, &shown) == 1 && shown == L"scene.webm"; },
+                          STATE_MS)) << shown;
+    Band band;
+    EXPECT_TRUE(WaitBand(window, band, Running)) << band;
+    COPYDATASTRUCT record = { CMD_PAUSE, sizeof L"", const_cast<WCHAR*>(L"") };
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(window, WM_COPYDATA, 0, LPARAM(&record), SMTO_NORMAL, 5000, &answer) && answer == 1);
+    EXPECT_TRUE(WaitBand(window, band, Paused)) << band;
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, strip.WaitExit(5000));
+    DestroyWindow(target);
+    stock.reset();
+    CoUninitialize();
 }
 
 } // namespace

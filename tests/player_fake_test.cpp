@@ -51,13 +51,16 @@ protected:
         RestoreProductGlobals();
         CoUninitialize();
     }
-    // The player as if a session played: the record holds its own reference.
-    void PlaySession(FakeSilentSession& session, FakeClock* clock = nullptr)
+    // The player as if a session played: the record holds its own reference
+    // to each part given.
+    void PlaySession(FakeSession& session, FakeClock* clock = nullptr, FakeSource* source = nullptr,
+                     FakeStreamVolume* volume = nullptr)
     {
         g_player = Player{};
-        g_player.session = &session;
-        session.AddRef();
-        g_player.clock = clock;
+        g_player.session = FakeGraphSet::Ref(session);
+        g_player.clock = clock ? FakeGraphSet::Ref(*clock) : nullptr;
+        g_player.source = source ? FakeGraphSet::Ref(*source) : nullptr;
+        g_player.sessionVolume = volume ? FakeGraphSet::Ref(*volume) : nullptr;
         g_player.filterState = State_Running;
         g_fakeCalls.clear();
     }
@@ -266,7 +269,7 @@ TEST_F(PlayerFake, CreateKeepsAGraphOnlyWithControlAndEvents)
         FakeGraphFactory factory(&made);
         ASSERT_NE(0u, factory.cookie);
         factory.createResult = c.create;
-        PlayerRelease(&g_player);  // what a released record keeps must not reach the new one
+        PlayerRelease(&g_player);  // of what a released record keeps, only the level reaches the new one
         g_player.volume = -2345;
         g_player.eventMask = 0x6;
         g_fakeCalls.clear();
@@ -274,10 +277,10 @@ TEST_F(PlayerFake, CreateKeepsAGraphOnlyWithControlAndEvents)
         bool all = c.result && c.audioAndSeeking;
         EXPECT_EQ(Fields(Player{c.result ? &made.graph : nullptr, c.result ? &made.control : nullptr,
                                 c.result ? &made.events : nullptr, all ? &made.audio : nullptr,
-                                all ? &made.seeking : nullptr, nullptr, -500, 0, State_Stopped}),
+                                all ? &made.seeking : nullptr, nullptr, -2345, 0, State_Stopped}),
                   Fields(g_player));
         EXPECT_EQ(c.result, CountCalls("events.SetNotifyWindow(4660,1130,0)"));
-        EXPECT_EQ(int(all), CountCalls("audio.put_Volume(-500)"));
+        EXPECT_EQ(int(all), CountCalls("audio.put_Volume(-2345)"));
         PlayerRelease(&g_player);
         EXPECT_TRUE(made.AllReferencesBack());
     }
@@ -332,24 +335,104 @@ TEST_F(PlayerFake, OpenForgetsTheLastFilesDurationAndPosition)
 }
 
 // A session that stops answering holds no command for long: it is given up
-// where the user sees it, and later commands find nothing to wait for.
+// where the user sees it, never called again, not even to be released, and
+// Media Foundation is not turned to again.
 TEST_F(PlayerFake, ASilentSessionIsGivenUpVisibly)
 {
-    FakeSilentSession session;
-    PlaySession(session);
+    FakeSession session;
+    FakeSource source;
+    PlaySession(session, nullptr, &source);
     wcscpy(g_mediaPath, L"C:\\music\\stuck.m4a");
     DWORD start = GetTickCount();
     PlayerPause(&g_player);
     EXPECT_LT(GetTickCount() - start, 15000u);
-    EXPECT_EQ((Calls{"session.Pause", "session.Shutdown", "session.Release"}), g_fakeCalls);
-    EXPECT_EQ(1, session.refs);
+    EXPECT_EQ((Calls{"session.Pause", "source.Shutdown"}), g_fakeCalls);
+    EXPECT_EQ(2, session.refs);
     EXPECT_FALSE(PlayerHasMedia(&g_player));
+    EXPECT_TRUE(g_player.sessionGivenUp);
     EXPECT_EQ(FAILED_PREFIX + L"C:\\music\\stuck.m4a", g_titleLine);
     EXPECT_EQ(FAILED_PREFIX + L"C:\\music\\stuck.m4a", g_mediaPath);
     g_fakeCalls.clear();
     PlayerPlay(&g_player);
     PlayerSeekTo(&g_player, 10000000);
+    PlayerRelease(&g_player);
     EXPECT_EQ(Calls{}, g_fakeCalls);
+}
+
+// Closing a session: muted first, a picture paused first, then closed and
+// shut down, its window destroyed after. One that never closes is given up
+// in a bounded time, its window hidden and kept, and nothing of it shut
+// down but its source.
+TEST_F(PlayerFake, ASessionIsClosedOrGivenUp)
+{
+    const Calls mute = {"volume.SetChannelVolume(0,0)", "volume.SetChannelVolume(1,0)"};
+    auto with = [](Calls a, const Calls& b) { a.insert(a.end(), b.begin(), b.end()); return a; };
+    const struct { bool closes, picture; OAFilterState state; Calls calls; } cases[] = {
+        {true, false, State_Running, with(mute, {"session.Close", "source.Shutdown", "session.Shutdown"})},
+        {true, true, State_Running, with(mute, {"session.Pause", "session.Close", "source.Shutdown", "session.Shutdown"})},
+        {true, true, State_Paused, with(mute, {"session.Close", "source.Shutdown", "session.Shutdown"})},
+        {false, true, State_Running, with(mute, {"session.Pause", "session.Close", "volume.SetChannelVolume(0,0)",
+                                                 "volume.SetChannelVolume(1,0)", "source.Shutdown"})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.closes << c.picture << c.state);
+        FakeSession session;
+        FakeSource source;
+        FakeStreamVolume volume;
+        session.answerMs = 0;
+        session.closes = c.closes;
+        PlaySession(session, nullptr, &source, &volume);
+        g_player.filterState = c.state;
+        HWND picture = c.picture ? CreatePlainWindow(0, 0, 100, 100) : nullptr;
+        g_player.sessionVideo = picture;
+        DWORD start = GetTickCount();
+        PlayerRelease(&g_player);
+        EXPECT_LT(GetTickCount() - start, 10000u);
+        Calls calls;
+        for (const std::string& call : g_fakeCalls) if (call.find("Release") == std::string::npos) calls.push_back(call);
+        EXPECT_EQ(c.calls, calls);
+        EXPECT_FALSE(PlayerHasMedia(&g_player));
+        EXPECT_EQ(!c.closes, bool(g_player.sessionGivenUp));
+        EXPECT_EQ(c.closes ? 1 : 2, session.refs) << "a session given up keeps our reference";
+        if (picture) EXPECT_EQ(!c.closes, bool(IsWindow(picture)) && !IsWindowVisible(picture));
+        if (picture) DestroyWindow(picture);
+    }
+}
+
+// A paused seek goes there without a sound: the start that takes it there
+// is muted, and the level comes back once it is paused again. A paused
+// picture plays again from a new start where it stands, since Wine's
+// session never starts a paused picture; the sound alone starts as it is.
+TEST_F(PlayerFake, SessionSeeksAndPlaysKeepTheirState)
+{
+    const Calls muted = {"volume.SetChannelVolume(0,0)", "volume.SetChannelVolume(1,0)"};
+    const Calls level = {"volume.SetChannelVolume(0,562)", "volume.SetChannelVolume(1,562)"};
+    auto with = [](Calls a, const Calls& b) { a.insert(a.end(), b.begin(), b.end()); return a; };
+    const struct { OAFilterState state; bool picture, seek; Calls calls; OAFilterState after; } cases[] = {
+        {State_Paused, false, true, with(with(muted, {"session.Stop", "session.Start", "session.Pause"}), level),
+         State_Paused},
+        {State_Running, false, true, {"session.Stop", "session.Start"}, State_Running},
+        {State_Paused, true, false, {"session.Stop", "session.Start"}, State_Running},
+        {State_Paused, false, false, {"session.Start"}, State_Running},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.state << c.picture << c.seek);
+        FakeSession session;
+        FakeSource source;
+        FakeStreamVolume volume;
+        FakeClock clock;
+        session.answerMs = 0;
+        PlaySession(session, &clock, &source, &volume);
+        g_player.filterState = c.state;
+        g_player.sessionVideo = c.picture ? HWND(1) : nullptr;  // never drawn into here
+        g_duration = 100000000;
+        if (c.seek) PlayerSeekTo(&g_player, 30000000);
+        else PlayerPlay(&g_player);
+        EXPECT_EQ(c.calls, g_fakeCalls);
+        EXPECT_EQ(c.after, g_player.filterState);
+        g_player.sessionVideo = nullptr;
+        g_player = Player{};
+    }
 }
 
 // A session that misses its end has ended all the same once its clock runs
@@ -362,7 +445,7 @@ TEST_F(PlayerFake, ASessionPastItsEndHasEnded)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.time);
-        FakeSilentSession session;
+        FakeSession session;
         FakeClock clock;
         PlaySession(session, &clock);
         clock.time = c.time;

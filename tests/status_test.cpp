@@ -183,3 +183,66 @@ TEST_F(StatusTest, AnsweredAtOnceInsideAGraphCall)
     EXPECT_EQ(Text(L"playing", L"0.000", L"0.000", 9500, L"Z:\\second.wav"), Answer());
     g_player = Player{};
 }
+
+namespace {
+
+HANDLE g_askNow;
+std::atomic<int> g_slowAnswers;
+
+// Takes the strip's answer, slowly.
+LRESULT CALLBACK SlowAskerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_COPYDATA) return DefWindowProcW(window, message, wParam, lParam);
+    Sleep(900);
+    ++g_slowAnswers;
+    return 1;
+}
+
+DWORD WINAPI RunSlowAsker(void*)
+{
+    HWND asker = CreateAsker(SlowAskerProc);
+    WaitForSingleObject(g_askNow, 10000);
+    COPYDATASTRUCT record = { CMD_STATUS, sizeof L"", const_cast<WCHAR*>(L"") };
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(g_mainWindow, WM_COPYDATA, WPARAM(asker), LPARAM(&record), SMTO_NORMAL, 30000, &result);
+    DestroyWindow(asker);
+    return 0;
+}
+
+} // namespace
+
+// A session is silent only for its own time: seven slow askers answered
+// inside the wait for a pause, six seconds in all, do not make a session
+// silent that answers within 5 ms, nor one that answers half a second of its
+// own time after them.
+TEST_F(StatusTest, TimeSpentOnOthersIsNotTheSessionsSilence)
+{
+    for (DWORD answerMs : { 5, 6800 }) {
+        SCOPED_TRACE(answerMs);
+        FakeSession session;
+        FakeSource source;
+        session.answerMs = answerMs;
+        g_player = Player{};
+        g_player.session = FakeGraphSet::Ref(session);
+        g_player.source = FakeGraphSet::Ref(source);
+        g_player.filterState = State_Running;
+        wcscpy(g_mediaPath, L"Z:\\healthy.m4a");
+        g_askNow = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        g_slowAnswers = 0;
+        HANDLE askers[7];
+        for (HANDLE& asker : askers) asker = CreateThread(nullptr, 0, RunSlowAsker, nullptr, 0, nullptr);
+        g_fakeCallHook = [](const std::string& call) {
+            if (call == "session.Pause") SetEvent(g_askNow), Sleep(300);  // the questions wait when the pause does
+        };
+        PlayerPause(&g_player);
+        g_fakeCallHook = nullptr;
+        EXPECT_EQ(7, g_slowAnswers.load()) << "answered inside the pause's wait";
+        EXPECT_EQ(State_Paused, g_player.filterState);
+        EXPECT_TRUE(PlayerHasMedia(&g_player) && !g_player.sessionGivenUp);
+        EXPECT_STREQ(L"Z:\\healthy.m4a", g_mediaPath);
+        EXPECT_TRUE(PumpUntil([&] { return !WaitForMultipleObjects(7, askers, TRUE, 0); }, 30000));
+        for (HANDLE asker : askers) CloseHandle(asker);
+        CloseHandle(g_askNow);
+        g_player = Player{};
+    }
+}

@@ -16,19 +16,6 @@ const int STRIP_WIDTH = 200;
 const int STRIP_HEIGHT = 62;
 const WORD ICON_RESOURCE_ID = 1;
 
-// The window's DPI where Windows tells it (10 version 1607 on), else the system's.
-int WindowDpi(HWND window)
-{
-    auto dpiForWindow = reinterpret_cast<decltype(&GetDpiForWindow)>(FindUser32Function("GetDpiForWindow"));
-    int dpi = dpiForWindow ? int(dpiForWindow(window)) : 0;  // 0 when it fails
-    if (dpi == 0) {
-        HDC screen = GetDC(nullptr);
-        dpi = GetDeviceCaps(screen, LOGPIXELSX);
-        ReleaseDC(nullptr, screen);
-    }
-    return dpi;
-}
-
 // The strip's size at its window's DPI. A change of DPI always changes the
 // size, and so WM_WINDOWPOSCHANGED lays the strip out again.
 void FitToWindowDpi(HWND window)

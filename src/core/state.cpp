@@ -32,11 +32,26 @@ void* FindUser32Function(LPCSTR name)
     return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32"), name));
 }
 
-void SleepLettingSendsIn(DWORD milliseconds)
+int WindowDpi(HWND window)
 {
+    auto dpiForWindow = reinterpret_cast<decltype(&GetDpiForWindow)>(FindUser32Function("GetDpiForWindow"));
+    int dpi = dpiForWindow ? int(dpiForWindow(window)) : 0;  // 0 when it fails
+    if (dpi == 0) {
+        HDC screen = GetDC(nullptr);
+        dpi = GetDeviceCaps(screen, LOGPIXELSX);
+        ReleaseDC(nullptr, screen);
+    }
+    return dpi;
+}
+
+DWORD SleepLettingSendsIn(DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
     MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_SENDMESSAGE);
+    DWORD waited = GetTickCount() - start;
     MSG sent;
     PeekMessageW(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    return waited;
 }
 
 const WCHAR* FindLastChar(const WCHAR* text, WCHAR ch)

@@ -61,10 +61,14 @@ int ScaleForDpi(int pixels96);
 // importing it would keep the exe from loading on 7, 8 and 8.1.
 void* FindUser32Function(LPCSTR name);
 
+// The window's DPI where Windows tells it (10 version 1607 on), else the system's.
+int WindowDpi(HWND window);
+
 // Waits up to milliseconds, taking in what other threads and processes send
 // meanwhile, as a graph call does: a wait of ours holds no sender up, and
-// the commands sent wait their turn (g_playerBusy).
-void SleepLettingSendsIn(DWORD milliseconds);
+// the commands sent wait their turn (g_playerBusy). Returns how long it
+// waited, without the time spent on what was sent.
+DWORD SleepLettingSendsIn(DWORD milliseconds);
 
 // The last place in text that holds ch, the terminator included, or null.
 const WCHAR* FindLastChar(const WCHAR* text, WCHAR ch);

@@ -5,23 +5,28 @@
 // states, volume scale, events and end.
 #pragma once
 
-#include "player/player.h"
+#include "player/record.h"
 
 // Opens path in a new session at player->volume and starts it: 1 when it
-// plays. Video streams draw into a window of ours; when they cannot be
-// rendered, the sound plays alone. 0, with nothing left, when Media
-// Foundation is missing (Windows N editions) or cannot play the file.
+// plays. Video streams draw into a window of ours; what cannot be rendered
+// is left out, the sound or the picture, as a partial render of DirectShow
+// leaves it. 0, with nothing left, when Media Foundation is missing (Windows
+// N editions) or cannot play the file.
 int SessionOpen(Player* player, const WCHAR* path);
 
-void SessionPlay(Player* player);
-void SessionPause(Player* player);
-void SessionSeekTo(Player* player, LONGLONG position);
-void SessionSetVolume(Player* player, int level);
+// FALSE when the session stopped answering: the caller gives it up.
+BOOL SessionPlay(Player* player);
+BOOL SessionPause(Player* player);
+BOOL SessionSeekTo(Player* player, LONGLONG position);
+
+void SessionSetVolume(Player* player, LONG volume);
 void SessionHandleEvents(Player* player);
 BOOL SessionGetPosition(Player* player, LONGLONG* position);
-void SessionRelease(Player* player);
 
-// Limits a video window's outer size to the docked maximum and moves it into
-// the dock target's corner; FALSE, changing nothing, when the target cannot
-// be read. Both frameworks' video windows dock this way (open.cpp).
-BOOL PlaceInDock(long* left, long* top, long* width, long* height);
+// Shuts the session down, the picture's renderer first, then takes its
+// window away.
+void SessionRelease(Player* player);
+// Forgets a session that stopped answering without a call that could block
+// on it: it stays, muted and hidden, for the rest of the run, and later
+// files that only Media Foundation could play fail.
+void SessionGiveUp(Player* player);

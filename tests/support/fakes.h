@@ -1,8 +1,9 @@
-// Fake DirectShow objects for failure injection and call counting.
+// Fake DirectShow and Media Foundation objects for failure injection and call counting.
 #pragma once
 
 #include "player/player.h"
 
+#include <mfapi.h>
 #include <mferror.h>
 #include <mfidl.h>
 
@@ -170,19 +171,63 @@ struct FakeVideo : Fake<IVideoWindow> {
     NO_IMPL(GetRestorePosition(long*, long*, long*, long*)) NO_IMPL(HideCursor(long)) NO_IMPL(IsCursorHidden(long*))
 };
 
-// A Media Foundation session that takes every request and never answers:
-// no event ever comes. Start, Pause and Stop are logged as "session.Start".
-struct FakeSilentSession : Fake<IMFMediaSession> {
-    FakeSilentSession() : Fake("session", __uuidof(IMFMediaSession)) {}
-    STDMETHODIMP GetEvent(DWORD, IMFMediaEvent** event) override { *event = nullptr; return MF_E_NO_EVENTS_AVAILABLE; }
-    STDMETHODIMP Start(const GUID*, const PROPVARIANT*) override { return Log("Start"); }
-    STDMETHODIMP Pause() override { return Log("Pause"); }
-    STDMETHODIMP Stop() override { return Log("Stop"); }
+// A Media Foundation session that answers each request after answerMs with
+// its event (a Close only when closes), or, by default, never answers: no
+// event ever comes. Requests are logged as "session.Start".
+struct FakeSession : Fake<IMFMediaSession> {
+    FakeSession() : Fake("session", __uuidof(IMFMediaSession)) {}
+    DWORD answerMs = INFINITE;
+    bool closes = true;
+    std::vector<std::pair<MediaEventType, DWORD>> pending;  // events and when they are due
+    STDMETHODIMP GetEvent(DWORD, IMFMediaEvent** event) override
+    {
+        *event = nullptr;
+        if (pending.empty() || GetTickCount() - pending.front().second >= 0x80000000u) return MF_E_NO_EVENTS_AVAILABLE;
+        HRESULT made = MFCreateMediaEvent(pending.front().first, GUID_NULL, S_OK, nullptr, event);
+        pending.erase(pending.begin());
+        return made;
+    }
+    // Due answerMs after the call, and after what a test's hook does in it.
+    HRESULT Answer(const char* call, MediaEventType answer, bool answers = true)
+    {
+        HRESULT logged = Log(call);
+        if (answerMs != INFINITE && answers) pending.push_back({ answer, GetTickCount() + answerMs });
+        return logged;
+    }
+    STDMETHODIMP Start(const GUID*, const PROPVARIANT*) override { return Answer("Start", MESessionStarted); }
+    STDMETHODIMP Pause() override { return Answer("Pause", MESessionPaused); }
+    STDMETHODIMP Stop() override { return Answer("Stop", MESessionStopped); }
+    STDMETHODIMP Close() override { return Answer("Close", MESessionClosed, closes); }
     STDMETHODIMP Shutdown() override { return Log("Shutdown"); }
     NO_IMPL(BeginGetEvent(IMFAsyncCallback*, IUnknown*)) NO_IMPL(EndGetEvent(IMFAsyncResult*, IMFMediaEvent**))
     NO_IMPL(QueueEvent(MediaEventType, REFGUID, HRESULT, const PROPVARIANT*)) NO_IMPL(SetTopology(DWORD, IMFTopology*))
-    NO_IMPL(ClearTopologies()) NO_IMPL(Close()) NO_IMPL(GetClock(IMFClock**)) NO_IMPL(GetSessionCapabilities(DWORD*))
+    NO_IMPL(ClearTopologies()) NO_IMPL(GetClock(IMFClock**)) NO_IMPL(GetSessionCapabilities(DWORD*))
     NO_IMPL(GetFullTopology(DWORD, TOPOID, IMFTopology**))
+};
+
+// A media source that only logs its shutdown.
+struct FakeSource : Fake<IMFMediaSource> {
+    FakeSource() : Fake("source", __uuidof(IMFMediaSource)) {}
+    STDMETHODIMP Shutdown() override { return Log("Shutdown"); }
+    NO_IMPL(GetEvent(DWORD, IMFMediaEvent**)) NO_IMPL(BeginGetEvent(IMFAsyncCallback*, IUnknown*))
+    NO_IMPL(EndGetEvent(IMFAsyncResult*, IMFMediaEvent**))
+    NO_IMPL(QueueEvent(MediaEventType, REFGUID, HRESULT, const PROPVARIANT*)) NO_IMPL(GetCharacteristics(DWORD*))
+    NO_IMPL(CreatePresentationDescriptor(IMFPresentationDescriptor**))
+    NO_IMPL(Start(IMFPresentationDescriptor*, const GUID*, const PROPVARIANT*)) NO_IMPL(Stop()) NO_IMPL(Pause())
+};
+
+// A stream's volume of channels channels; each setting is logged in
+// thousandths, as "volume.SetChannelVolume(1,562)".
+struct FakeStreamVolume : Fake<IMFAudioStreamVolume> {
+    FakeStreamVolume() : Fake("volume", __uuidof(IMFAudioStreamVolume)) {}
+    UINT32 channels = 2;
+    STDMETHODIMP GetChannelCount(UINT32* count) override { *count = channels; return S_OK; }
+    STDMETHODIMP SetChannelVolume(UINT32 channel, float level) override
+    {
+        return Log("SetChannelVolume", channel, int(level * 1000 + 0.5f));
+    }
+    NO_IMPL(GetChannelVolume(UINT32, float*)) NO_IMPL(SetAllVolumes(UINT32, const float*))
+    NO_IMPL(GetAllVolumes(UINT32, float*))
 };
 
 // A presentation clock that reads what time says.
