@@ -1,7 +1,10 @@
 // The status answer: its text in every state, refused to strips, bounded for
-// an asker that never takes it, given inside a graph call with no call of its own.
+// an asker that never takes it, given inside a graph call with no call of its
+// own; /status in process: an answer it cannot write, and its writer.
+#include "app/output.h"
 #include "app/status.h"
 #include "fakes.h"
+#include "standard_capture.h"
 #include "strip_fixture.h"
 
 #include <atomic>
@@ -182,4 +185,42 @@ TEST_F(StatusTest, AnsweredAtOnceInsideAGraphCall)
     EXPECT_TRUE(calls > 0 && g_answers == 1);
     EXPECT_EQ(Text(L"playing", L"0.000", L"0.000", 9500, L"Z:\\second.wav"), Answer());
     g_player = Player{};
+}
+
+// An answer that cannot be written exits 3: standard output a pipe nobody
+// reads any more, or a file open for reading only.
+TEST_F(StatusTest, AnswerThatCannotBeWrittenExitsThree)
+{
+    HANDLE read = nullptr, broken = nullptr;
+    ASSERT_TRUE(CreatePipe(&read, &broken, nullptr, 0));
+    CloseHandle(read);
+    WCHAR path[MAX_PATH];
+    TempFile(path, MAX_PATH, L"status-read-only.txt");
+    ASSERT_TRUE(WriteJunk(path));
+    HANDLE readOnly = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, readOnly);
+    HANDLE saved = GetStdHandle(STD_OUTPUT_HANDLE);
+    for (HANDLE out : { broken, readOnly }) {
+        SetStdHandle(STD_OUTPUT_HANDLE, out);
+        EXPECT_EQ(3, AskForStatus(GetModuleHandleW(nullptr), window));
+    }
+    SetStdHandle(STD_OUTPUT_HANDLE, saved);
+    CloseHandle(broken);
+    CloseHandle(readOnly);
+}
+
+// The writer takes the longest text in UTF-8 whole, a surrogate pair as 4
+// bytes; a text whose bytes would not fit its buffer fails with nothing written.
+TEST(StandardOutput, TakesTheLongestTextAndRefusesLonger)
+{
+    std::wstring longest(OUTPUT_TEXT_CAPACITY - 3, L'\u97f3');
+    longest += L"\U0001F3B5";
+    std::wstring tooLong(OUTPUT_TEXT_CAPACITY + 1, L'\u97f3');
+    CapturedStandard out(STD_OUTPUT_HANDLE);
+    EXPECT_TRUE(WriteStandard(STD_OUTPUT_HANDLE, longest.c_str()));
+    std::string bytes = out.Taken();
+    EXPECT_EQ(size_t(OUTPUT_TEXT_CAPACITY - 3) * 3 + 4, bytes.size());
+    EXPECT_EQ(Utf8(longest), bytes);
+    EXPECT_FALSE(WriteStandard(STD_OUTPUT_HANDLE, tooLong.c_str()));
+    EXPECT_EQ("", out.Taken());
 }

@@ -27,5 +27,6 @@ void AnswerStatusQuery(HWND asker);
 
 // /status: asks strip (null when none runs) through a message-only window
 // and writes the answer to standard output. Returns the exit code: 0 with
-// the answer, 1 without a strip, 2 when the strip did not answer in time.
+// the answer written, 1 without a strip, 2 when the strip did not answer in
+// time, 3 when the answer could not be written.
 int AskForStatus(HINSTANCE instance, HWND strip);
