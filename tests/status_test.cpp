@@ -1,6 +1,6 @@
 // The status answer: its text in every state, refused to strips, bounded for
 // an asker that never takes it, given inside a graph call with no call of its
-// own; /status in process: an answer it cannot write, and its writer.
+// own; /status in process: its asker open to the answer, its exit codes, its writer.
 #include "app/output.h"
 #include "app/status.h"
 #include "fakes.h"
@@ -185,6 +185,73 @@ TEST_F(StatusTest, AnsweredAtOnceInsideAGraphCall)
     EXPECT_TRUE(calls > 0 && g_answers == 1);
     EXPECT_EQ(Text(L"playing", L"0.000", L"0.000", 9500, L"Z:\\second.wav"), Answer());
     g_player = Player{};
+}
+
+namespace {
+
+// What a fake user32 lookup was asked for, and the calls of the filter function it hands out.
+std::vector<std::string> g_lookups;
+struct FilterCall {
+    bool onAsker;  // the window was /status's message-only asker, then alive
+    UINT message;
+    DWORD action;
+    PCHANGEFILTERSTRUCT details;
+};
+std::vector<FilterCall> g_filterCalls;
+
+BOOL WINAPI RecordFilterChange(HWND window, UINT message, DWORD action, PCHANGEFILTERSTRUCT details)
+{
+    bool onAsker = window && FindWindowExW(HWND_MESSAGE, nullptr, L"TallyvoxAsker", nullptr) == window;
+    g_filterCalls.push_back({ onAsker, message, action, details });
+    return TRUE;
+}
+
+void* FindFilterFunction(LPCSTR name)
+{
+    g_lookups.push_back(name);
+    return strcmp(name, "ChangeWindowMessageFilterEx") ? nullptr : reinterpret_cast<void*>(RecordFilterChange);
+}
+
+// A user32 without it, as before Windows 7.
+void* FindNothing(LPCSTR name)
+{
+    g_lookups.push_back(name);
+    return nullptr;
+}
+
+} // namespace
+
+// /status asks through a message-only window that lets WM_COPYDATA in from
+// any level, and works as well where user32 lacks the filter: 0 with the
+// lines, 2 when the window asked does not answer, 1 with no strip.
+TEST_F(StatusTest, AskerLetsTheAnswerInAndExitsWithItsCode)
+{
+    g_player.volume = -500;
+    HWND deaf = CreateAsker(DefWindowProcW);
+    const std::string lines = Utf8(Text(L"nofile", L"0.000", L"0.000", 9500, L""));
+    struct Case { HWND strip; void* (*find)(LPCSTR); int code; bool written; size_t filterCalls; };
+    const Case cases[] = {
+        { window, FindFilterFunction, 0, true, 1 },
+        { window, FindNothing, 0, true, 0 },
+        { deaf, FindFilterFunction, 2, false, 1 },
+        { nullptr, FindFilterFunction, 1, false, 0 },
+    };
+    CapturedStandard out(STD_OUTPUT_HANDLE);
+    for (const auto& c : cases) {
+        g_lookups.clear(), g_filterCalls.clear();
+        EXPECT_EQ(c.code, AskForStatus(GetModuleHandleW(nullptr), c.strip, c.find));
+        EXPECT_EQ(c.written ? lines : "", out.Taken());
+        EXPECT_EQ(std::vector<std::string>(c.strip ? 1 : 0, "ChangeWindowMessageFilterEx"), g_lookups);
+        ASSERT_EQ(c.filterCalls, g_filterCalls.size());
+        for (const FilterCall& call : g_filterCalls) {
+            EXPECT_TRUE(call.onAsker);
+            EXPECT_EQ(UINT(WM_COPYDATA), call.message);
+            EXPECT_EQ(DWORD(MSGFLT_ALLOW), call.action);
+            EXPECT_EQ(nullptr, call.details);
+        }
+        EXPECT_EQ(nullptr, FindWindowExW(HWND_MESSAGE, nullptr, L"TallyvoxAsker", nullptr)) << "the asker is gone";
+    }
+    DestroyWindow(deaf);
 }
 
 // An answer that cannot be written exits 3: standard output a pipe nobody

@@ -100,7 +100,7 @@ void AnswerStatusQuery(HWND asker)
     g_answerUnderWay = nested;
 }
 
-int AskForStatus(HINSTANCE instance, HWND strip)
+int AskForStatus(HINSTANCE instance, HWND strip, void* (*findUser32Function)(LPCSTR))
 {
     if (!strip) return 1;
     g_askedStrip = strip;
@@ -111,6 +111,11 @@ int AskForStatus(HINSTANCE instance, HWND strip)
     askerClass.lpszClassName = ASKER_CLASS_NAME;
     RegisterClassW(&askerClass);
     HWND asker = CreateWindowExW(0, ASKER_CLASS_NAME, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+    // An elevated launch gets the answer of a strip below it only through
+    // its own window's filter; the strip lets nothing up to itself.
+    auto allow = reinterpret_cast<decltype(&ChangeWindowMessageFilterEx)>(
+        findUser32Function("ChangeWindowMessageFilterEx"));
+    if (allow) allow(asker, WM_COPYDATA, MSGFLT_ALLOW, nullptr);
     // The answer is sent to the asker while this send waits, and handled inside it.
     SendStatusRecord(strip, asker, L"", SMTO_ABORTIFHUNG, ASK_WAIT_MS);
     DestroyWindow(asker);
