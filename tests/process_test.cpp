@@ -217,7 +217,8 @@ TEST_F(ProcessTest, StripScalesToThePrefixDpi)
     }
 }
 
-// A parent that names no window leaves nothing to show: exit code 0, no strip.
+// A parent that names no window leaves nothing to show, as Windows makes no
+// child of no window: no strip, nothing plays, exit code 0.
 TEST_F(ProcessTest, ParentNamingNoWindowEndsWithoutStrip)
 {
     WCHAR wav[MAX_PATH + 2], arguments[MAX_PATH + 16];
@@ -252,9 +253,12 @@ TEST_F(ProcessTest, LaterLaunchesForwardTheirCommandsToTheRunningStrip)
     int playedTo = band.leftWidth;
     Forward(L"/stop");
     EXPECT_TRUE(WaitBand(strip, band, [&](const Band& b) { return Paused(b) && b.leftWidth >= playedTo; })) << band;
-    for (auto shows : { Running, Paused }) {
-        Forward(L"/tpause");
-        EXPECT_TRUE(WaitBand(strip, band, shows)) << band;
+    // A /P naming no window means nothing to a launch that forwards.
+    const std::pair<const WCHAR*, bool (*)(const Band&)> toggles[] = { { L"/P999999 /tpause", Running },
+                                                                      { L"/tpause", Paused } };
+    for (const auto& toggle : toggles) {
+        Forward(toggle.first);
+        EXPECT_TRUE(WaitBand(strip, band, toggle.second)) << band;
     }
 
     // A launch without arguments changes nothing.
