@@ -47,6 +47,50 @@ std::pair<std::string, DWORD> AskThroughAPipe(const WCHAR* arguments)
     return { output, launch.WaitExit() };
 }
 
+// /status with output as its standard output: the exit code.
+DWORD AskInto(HANDLE output)
+{
+    SetHandleInformation(output, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    return Launch(L"/status", nullptr, L" ", output).WaitExit();
+}
+
+// A console of this program's own while it lives, hidden, its screen wide
+// enough for the longest line; output is its screen, which a launch can
+// inherit. Wine gives a test program none it can hand on, so any it has is
+// let go first; the standard handles are put back at the end.
+struct OwnConsole {
+    static const SHORT WIDTH = 400;
+    HANDLE saved[3] = { GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_ERROR_HANDLE) };
+    HANDLE output = INVALID_HANDLE_VALUE;
+    OwnConsole()
+    {
+        FreeConsole();
+        if (!AllocConsole()) return;
+        ShowWindow(GetConsoleWindow(), SW_HIDE);
+        SECURITY_ATTRIBUTES inherited = { sizeof inherited, nullptr, TRUE };
+        output = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                             OPEN_EXISTING, 0, nullptr);
+        SetConsoleScreenBufferSize(output, COORD{ WIDTH, 50 });
+    }
+    ~OwnConsole()
+    {
+        if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+        FreeConsole();
+        SetStdHandle(STD_INPUT_HANDLE, saved[0]);
+        SetStdHandle(STD_OUTPUT_HANDLE, saved[1]);
+        SetStdHandle(STD_ERROR_HANDLE, saved[2]);
+    }
+    // The characters of row y, without the blanks after them.
+    std::wstring Row(SHORT y)
+    {
+        WCHAR cells[WIDTH];
+        DWORD read = 0;
+        ReadConsoleOutputCharacterW(output, cells, WIDTH, COORD{ 0, y }, &read);
+        std::wstring row(cells, read);
+        return row.erase(row.find_last_not_of(L' ') + 1);
+    }
+};
+
 class ProcessTest : public testing::Test {
 protected:
     // Strips are looked for across the display: none may be left from before.
@@ -173,7 +217,8 @@ TEST_F(ProcessTest, StripScalesToThePrefixDpi)
     }
 }
 
-// A parent that names no window leaves nothing to show: exit code 0, no strip.
+// A parent that names no window leaves nothing to show, as Windows makes no
+// child of no window: no strip, nothing plays, exit code 0.
 TEST_F(ProcessTest, ParentNamingNoWindowEndsWithoutStrip)
 {
     WCHAR wav[MAX_PATH + 2], arguments[MAX_PATH + 16];
@@ -208,9 +253,12 @@ TEST_F(ProcessTest, LaterLaunchesForwardTheirCommandsToTheRunningStrip)
     int playedTo = band.leftWidth;
     Forward(L"/stop");
     EXPECT_TRUE(WaitBand(strip, band, [&](const Band& b) { return Paused(b) && b.leftWidth >= playedTo; })) << band;
-    for (auto shows : { Running, Paused }) {
-        Forward(L"/tpause");
-        EXPECT_TRUE(WaitBand(strip, band, shows)) << band;
+    // A /P naming no window means nothing to a launch that forwards.
+    const std::pair<const WCHAR*, bool (*)(const Band&)> toggles[] = { { L"/P999999 /tpause", Running },
+                                                                      { L"/tpause", Paused } };
+    for (const auto& toggle : toggles) {
+        Forward(toggle.first);
+        EXPECT_TRUE(WaitBand(strip, band, toggle.second)) << band;
     }
 
     // A launch without arguments changes nothing.
@@ -277,8 +325,11 @@ TEST_F(ProcessTest, ChildStripIsNotFoundByALaterLaunch)
 }
 
 // With no strip, /status prints nothing, exits 1 and starts none, even with
-// a path beside it; with one, five UTF-8 lines and 0, whatever else the line holds.
-TEST_F(ProcessTest, StatusThroughAPipe)
+// a path beside it; with one, five UTF-8 lines and 0, whatever else the line
+// holds. A console gets the lines as its characters, whatever its code page;
+// an output that takes nothing (a pipe nobody reads, a file open for reading
+// only) makes 3.
+TEST_F(ProcessTest, StatusWhereverItsOutputGoes)
 {
     WCHAR wav[MAX_PATH + 2], path[MAX_PATH];
     char utf8[MAX_PATH * 3];
@@ -305,6 +356,27 @@ TEST_F(ProcessTest, StatusThroughAPipe)
         EXPECT_EQ(utf8, parts.size() == 2 ? parts[1].str() : "");
         EXPECT_EQ(0u, asked.second);
     }
+    {
+        OwnConsole console;
+        ASSERT_NE(INVALID_HANDLE_VALUE, console.output);
+        EXPECT_EQ(0u, AskInto(console.output));
+        EXPECT_EQ(L"state=playing", console.Row(0));
+        EXPECT_TRUE(std::regex_match(console.Row(1), std::wregex(L"position=1?[0-9]\\.[0-9]{3}"))) << console.Row(1);
+        EXPECT_EQ(L"duration=20.000", console.Row(2));
+        EXPECT_EQ(L"volume=9500", console.Row(3));
+        EXPECT_EQ(std::wstring(L"path=") + path, console.Row(4));
+        EXPECT_EQ(L"", console.Row(5));
+    }
+    HANDLE read = nullptr, broken = nullptr;
+    ASSERT_TRUE(CreatePipe(&read, &broken, nullptr, 0));
+    CloseHandle(read);
+    WCHAR file[MAX_PATH];
+    TempFile(file, MAX_PATH, L"process-read-only.txt");
+    ASSERT_TRUE(WriteJunk(file));
+    HANDLE readOnly = CreateFileW(file, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    for (HANDLE output : { broken, readOnly }) EXPECT_EQ(3u, AskInto(output));
+    CloseHandle(broken);
+    CloseHandle(readOnly);
     Forward(L"/pause");
     EXPECT_TRUE(WaitBand(strip, band, Paused)) << band;
     EXPECT_EQ(0u, AskThroughAPipe(L"/status").first.find("state=paused\r\n"));

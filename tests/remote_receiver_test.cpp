@@ -1,10 +1,13 @@
 // WM_COPYDATA records as any program may send them: the commands carried out,
-// and malformed records bounded by their byte count.
+// and malformed records bounded by their byte count; the forwarding end's
+// result, and what a launch that Windows refused says.
 #include "app/commands.h"
+#include "app/remote.h"
 
 #include <memory>
 
 #include "fakes.h"
+#include "standard_capture.h"
 #include "strip_fixture.h"
 
 namespace {
@@ -115,6 +118,25 @@ TEST_F(RemoteTest, OpenCodesAndHighBits)
     EXPECT_STREQ(g_mediaPath, LongWav());
     ASSERT_NE(g_player.graph, nullptr);
     EXPECT_EQ(g_player.filterState, State_Running);
+}
+
+// A forward returns 0 once the strip has carried it out, and the send's
+// error when it reached none. Only Windows' refusal is reported, with one
+// line on standard error; other errors pass in silence.
+TEST_F(RemoteTest, ForwardsReturnTheSendsErrorAndOnlyARefusalIsReported)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenLongWav());
+    EXPECT_EQ(0u, ForwardCommand(window, Word(CMD_SET_VOLUME, 4000), L""));
+    EXPECT_EQ(4000, Level());
+    HWND gone = CreatePlainWindow(0, 0, 10, 10);
+    DestroyWindow(gone);
+    EXPECT_EQ(DWORD(ERROR_INVALID_WINDOW_HANDLE), ForwardCommand(gone, Word(CMD_SET_VOLUME, 2000), L""));
+    EXPECT_EQ(4000, Level());
+    CapturedStandard err(STD_ERROR_HANDLE);
+    for (DWORD error : { ERROR_SUCCESS, ERROR_TIMEOUT, ERROR_INVALID_WINDOW_HANDLE, ERROR_ACCESS_DENIED }) {
+        ReportForwardError(error);
+        EXPECT_EQ(error == ERROR_ACCESS_DENIED ? "Tallyvox: refused by an elevated strip\r\n" : "", err.Taken()) << error;
+    }
 }
 
 TEST_F(RemoteTest, MalformedRecordsAreBounded)

@@ -1,7 +1,10 @@
 // The status answer: its text in every state, refused to strips, bounded for
-// an asker that never takes it, given inside a graph call with no call of its own.
+// an asker that never takes it, given inside a graph call with no call of its
+// own; /status in process: its asker open to the answer, its exit codes, its writer.
+#include "app/output.h"
 #include "app/status.h"
 #include "fakes.h"
+#include "standard_capture.h"
 #include "strip_fixture.h"
 
 #include <atomic>
@@ -209,6 +212,27 @@ DWORD WINAPI RunSlowAsker(void*)
     return 0;
 }
 
+// A stand-in for the user32 lookup: it records the names asked for and, where
+// g_userHasFilter, hands out a filter function that records its calls.
+std::vector<std::string> g_lookups, g_filterCalls;
+bool g_userHasFilter;
+
+BOOL WINAPI RecordFilterChange(HWND window, UINT message, DWORD action, PCHANGEFILTERSTRUCT details)
+{
+    // The asker is /status's one message-only window of its class, alive while it asks.
+    bool asker = window && FindWindowExW(HWND_MESSAGE, nullptr, L"TallyvoxAsker", nullptr) == window;
+    g_filterCalls.push_back((asker ? "asker " : "other ") + std::to_string(message) + " " + std::to_string(action) +
+                            (details ? " details" : ""));
+    return TRUE;
+}
+
+void* FindInUser32(LPCSTR name)
+{
+    g_lookups.push_back(name);
+    bool filter = g_userHasFilter && strcmp(name, "ChangeWindowMessageFilterEx") == 0;
+    return filter ? reinterpret_cast<void*>(RecordFilterChange) : nullptr;
+}
+
 } // namespace
 
 // A session is silent only for its own time: seven slow askers answered
@@ -245,4 +269,45 @@ TEST_F(StatusTest, TimeSpentOnOthersIsNotTheSessionsSilence)
         CloseHandle(g_askNow);
         g_player = Player{};
     }
+}
+
+// /status asks through a message-only window that lets WM_COPYDATA in from
+// any level, and works as well where user32 lacks the filter (before Windows
+// 7): 0 with the lines, 2 when the window asked does not answer, 1 with no strip.
+TEST_F(StatusTest, AskerLetsTheAnswerInAndExitsWithItsCode)
+{
+    g_player.volume = -500;
+    HWND deaf = CreateAsker(DefWindowProcW);
+    const std::string lines = Utf8(Text(L"nofile", L"0.000", L"0.000", 9500, L""));
+    const std::string allowed = "asker " + std::to_string(WM_COPYDATA) + " " + std::to_string(MSGFLT_ALLOW);
+    struct Case { HWND strip; bool hasFilter; int code; bool written; };
+    const Case cases[] = {
+        { window, true, 0, true }, { window, false, 0, true }, { deaf, true, 2, false }, { nullptr, true, 1, false },
+    };
+    CapturedStandard out(STD_OUTPUT_HANDLE);
+    for (const auto& c : cases) {
+        g_lookups.clear(), g_filterCalls.clear(), g_userHasFilter = c.hasFilter;
+        EXPECT_EQ(c.code, AskForStatus(GetModuleHandleW(nullptr), c.strip, FindInUser32));
+        EXPECT_EQ(c.written ? lines : "", out.Taken());
+        EXPECT_EQ(std::vector<std::string>(c.strip ? 1 : 0, "ChangeWindowMessageFilterEx"), g_lookups);
+        EXPECT_EQ(std::vector<std::string>(c.strip && c.hasFilter ? 1 : 0, allowed), g_filterCalls);
+        EXPECT_EQ(nullptr, FindWindowExW(HWND_MESSAGE, nullptr, L"TallyvoxAsker", nullptr)) << "the asker is gone";
+    }
+    DestroyWindow(deaf);
+}
+
+// The writer takes the longest text in UTF-8 whole, a surrogate pair as 4
+// bytes; a text whose bytes would not fit its buffer fails with nothing written.
+TEST(StandardOutput, TakesTheLongestTextAndRefusesLonger)
+{
+    std::wstring longest(OUTPUT_TEXT_CAPACITY - 3, L'\u97f3');
+    longest += L"\U0001F3B5";
+    std::wstring tooLong(OUTPUT_TEXT_CAPACITY + 1, L'\u97f3');
+    CapturedStandard out(STD_OUTPUT_HANDLE);
+    EXPECT_TRUE(WriteStandard(STD_OUTPUT_HANDLE, longest.c_str()));
+    std::string bytes = out.Taken();
+    EXPECT_EQ(size_t(OUTPUT_TEXT_CAPACITY - 3) * 3 + 4, bytes.size());
+    EXPECT_EQ(Utf8(longest), bytes);
+    EXPECT_FALSE(WriteStandard(STD_OUTPUT_HANDLE, tooLong.c_str()));
+    EXPECT_EQ("", out.Taken());
 }

@@ -1,6 +1,7 @@
 #include "app/remote.h"
 #include "app/commands.h"
 #include "app/main_window.h"
+#include "app/output.h"
 #include "app/status.h"
 #include "core/state.h"
 
@@ -31,15 +32,24 @@ HWND FindRunningStrip()
     return FindWindowW(STRIP_CLASS_NAME, nullptr);
 }
 
-void ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path)
+DWORD ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path)
 {
     COPYDATASTRUCT record;
     record.dwData = commandWord;
     record.cbData = DWORD((lstrlenW(path) + 1) * sizeof(WCHAR));
     record.lpData = const_cast<WCHAR*>(path);
     DWORD_PTR answer;
-    SendMessageTimeoutW(strip, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record), SMTO_NORMAL, FORWARD_WAIT_MS,
-                        &answer);
+    if (SendMessageTimeoutW(strip, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record), SMTO_NORMAL, FORWARD_WAIT_MS,
+                            &answer))
+        return 0;
+    return GetLastError();
+}
+
+void ReportForwardError(DWORD error)
+{
+    if (error != ERROR_ACCESS_DENIED) return;
+    MessageBeep(MB_ICONERROR);
+    WriteStandard(STD_ERROR_HANDLE, L"Tallyvox: refused by an elevated strip\r\n");
 }
 
 int CopyRecordText(WCHAR* out, int capacity, const COPYDATASTRUCT* record)

@@ -15,8 +15,16 @@ HWND FindRunningStrip();
 
 // Sends the command word and path to strip and waits for its answer, at
 // most FORWARD_WAIT_MS: a strip stuck in a graph call must not hold every
-// later launch too.
-void ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path);
+// later launch too. Returns 0 once the strip answered, else the send's
+// error: ERROR_ACCESS_DENIED when Windows refused the record.
+DWORD ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path);
+
+// After a forward that failed with error. A record that Windows refused
+// (sent from a lower integrity level to a strip of a higher one, an elevated
+// strip) can never get through, and a launch has no window to say so in: it
+// sounds the error beep and writes one line to standard error. Other errors
+// (a strip stuck past the wait, or just closed) pass in silence, as before.
+void ReportForwardError(DWORD error);
 
 // Longer than any command's own waits for the graph: a toggle that pauses
 // waits for the pause's polling and two state waits.

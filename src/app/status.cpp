@@ -1,5 +1,6 @@
 #include "app/status.h"
 #include "app/main_window.h"
+#include "app/output.h"
 #include "app/remote.h"
 #include "core/state.h"
 #include "player/player.h"
@@ -15,11 +16,11 @@ const UINT ANSWER_WAIT_MS = 1000;
 // Longer than the answer's own wait, and as long as a launch waits for a starting strip.
 const UINT ASK_WAIT_MS = 5000;
 const WCHAR ASKER_CLASS_NAME[] = L"TallyvoxAsker";
+static_assert(STATUS_TEXT_CAPACITY <= OUTPUT_TEXT_CAPACITY, "the writer takes the longest status text");
 
 BOOL g_answerUnderWay;          // the strip waits in a send of an answer
 HWND g_askedStrip;              // the /status launch's strip, the only sender it takes an answer from
 WCHAR g_statusAnswer[STATUS_TEXT_CAPACITY];
-char g_statusBytes[STATUS_TEXT_CAPACITY * 3];  // UTF-8 takes at most 3 bytes a UTF-16 unit
 
 // Seconds with three decimals from 100-ns units (0 and up): the digits of
 // the milliseconds from the right, the point after the third. out holds 24.
@@ -53,24 +54,6 @@ LRESULT CALLBACK AskerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     if (record && record->dwData == CMD_STATUS && HWND(wParam) == g_askedStrip && !g_statusAnswer[0])
         CopyRecordText(g_statusAnswer, STATUS_TEXT_CAPACITY, record);
     return 1;
-}
-
-// Pipes and files get UTF-8. A GUI program has standard output only when
-// its parent hands it one; without, it writes to the console of the program
-// that started it, if any, in UTF-16, which a console takes whatever its
-// code page.
-void WriteStandardOutput(const WCHAR* text, int length)
-{
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD written;
-    if (GetFileType(out) == FILE_TYPE_UNKNOWN) {
-        if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
-        out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        WriteConsoleW(out, text, DWORD(length), &written, nullptr);
-        return;
-    }
-    int size = WideCharToMultiByte(CP_UTF8, 0, text, length, g_statusBytes, sizeof g_statusBytes, nullptr, nullptr);
-    WriteFile(out, g_statusBytes, DWORD(size), &written, nullptr);
 }
 
 } // namespace
@@ -117,19 +100,25 @@ void AnswerStatusQuery(HWND asker)
     g_answerUnderWay = nested;
 }
 
-int AskForStatus(HINSTANCE instance, HWND strip)
+int AskForStatus(HINSTANCE instance, HWND strip, void* (*findUser32Function)(LPCSTR))
 {
     if (!strip) return 1;
     g_askedStrip = strip;
+    g_statusAnswer[0] = 0;
     WNDCLASSW askerClass = {};
     askerClass.lpfnWndProc = AskerWndProc;
     askerClass.hInstance = instance;
     askerClass.lpszClassName = ASKER_CLASS_NAME;
     RegisterClassW(&askerClass);
     HWND asker = CreateWindowExW(0, ASKER_CLASS_NAME, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+    // An elevated launch gets the answer of a strip below it only through
+    // its own window's filter; the strip lets nothing up to itself.
+    auto allow = reinterpret_cast<decltype(&ChangeWindowMessageFilterEx)>(
+        findUser32Function("ChangeWindowMessageFilterEx"));
+    if (allow) allow(asker, WM_COPYDATA, MSGFLT_ALLOW, nullptr);
     // The answer is sent to the asker while this send waits, and handled inside it.
     SendStatusRecord(strip, asker, L"", SMTO_ABORTIFHUNG, ASK_WAIT_MS);
+    DestroyWindow(asker);
     if (!g_statusAnswer[0]) return 2;
-    WriteStandardOutput(g_statusAnswer, lstrlenW(g_statusAnswer));
-    return 0;
+    return WriteStandard(STD_OUTPUT_HANDLE, g_statusAnswer) ? 0 : 3;
 }

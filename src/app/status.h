@@ -25,7 +25,10 @@ int ComposeStatus(WCHAR* out);
 // at most; nothing when asker is no window or a strip.
 void AnswerStatusQuery(HWND asker);
 
-// /status: asks strip (null when none runs) through a message-only window
-// and writes the answer to standard output. Returns the exit code: 0 with
-// the answer, 1 without a strip, 2 when the strip did not answer in time.
-int AskForStatus(HINSTANCE instance, HWND strip);
+// /status: asks strip (null when none runs) through a message-only window,
+// which findUser32Function (a parameter so that a test can see the call)
+// opens to answers from lower integrity levels, and writes the answer to
+// standard output. Returns the exit code: 0 with the answer written, 1
+// without a strip, 2 when the strip did not answer in time, 3 when the
+// answer could not be written.
+int AskForStatus(HINSTANCE instance, HWND strip, void* (*findUser32Function)(LPCSTR) = FindUser32Function);

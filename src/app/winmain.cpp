@@ -27,8 +27,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (running || commandLine.asksStatus) {
         GiveBackStartLock(startLock);
         if (commandLine.asksStatus) return AskForStatus(instance, running);  // only asks: never a strip
-        ForwardCommand(running, commandLine.commandWord, path);
-        return 0;
+        ReportForwardError(ForwardCommand(running, commandLine.commandWord, path));
+        return 0;  // refused or not: a forwarding launch always ends with 0
     }
 
     // From the window's creation to the end of the first open, commands

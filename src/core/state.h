@@ -57,8 +57,8 @@ extern BOOL g_playerBusy;
 // Windows scales: 62 is 93 at 144 DPI, 78 at 120.
 int ScaleForDpi(int pixels96);
 
-// A user32 function that Windows before 10 version 1607 lacks, or null:
-// importing it would keep the exe from loading on 7, 8 and 8.1.
+// A user32 function by name, or null where this Windows lacks it: importing
+// one that Windows 7 lacks would keep the exe from loading there.
 void* FindUser32Function(LPCSTR name);
 
 // The window's DPI where Windows tells it (10 version 1607 on), else the system's.
