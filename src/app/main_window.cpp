@@ -107,8 +107,13 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_COPYDATA:
         return HandleRemoteCommand(reinterpret_cast<const COPYDATASTRUCT*>(lParam), HWND(wParam));
     case WM_KEYDOWN:
+        // DefWindowProcW makes the media and volume keys WM_APPCOMMAND.
+        if (IsAppCommandKey(wParam)) break;
         HandleKeyDown(wParam);
         return 0;
+    case WM_APPCOMMAND:
+        if (HandleAppCommand(lParam)) return TRUE;
+        break;
     case WM_TIMER:
         HandleTimerTick(window);
         return 0;
