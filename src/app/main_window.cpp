@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 #include "app/commands.h"
 #include "app/input.h"
+#include "app/media_controls.h"
 #include "app/remote.h"
 #include "core/state.h"
 #include "player/player.h"
@@ -47,6 +48,15 @@ void HandleDpiChanged(HWND window, WPARAM dpis, const RECT* suggested)
     g_stripDpi = dpi;
     SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+// The tick, then what Windows shows of the strip elsewhere: the position and
+// the end come with it. Inside a player operation they wait for its end.
+void HandleTick(HWND window)
+{
+    HandleTimerTick(window);
+    if (g_playerBusy) return;
+    UpdateMediaControls();
 }
 
 } // namespace
@@ -115,7 +125,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         if (HandleAppCommand(lParam)) return TRUE;
         break;
     case WM_TIMER:
-        HandleTimerTick(window);
+        HandleTick(window);
         return 0;
     case WM_MOUSELEAVE:
         HideDetailsTip();
@@ -143,6 +153,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_GRAPHNOTIFY:
         PerformCommand(CMD_GRAPH_EVENTS, 0);  // repaints when carried out
+        return 0;
+    case WM_MEDIA_BUTTON:
+        HandleMediaButton(wParam);
         return 0;
     case WM_RUN_WAITING:
         RunWaitingCommands();

@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/commands.h"
 #include "app/main_window.h"
+#include "app/media_controls.h"
 #include "app/remote.h"
 #include "app/status.h"
 #include "core/state.h"
@@ -53,8 +54,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (commandLine.refusedPath[0]) ShowOpenFailure(commandLine.refusedPath);
     NoteFailureShown();
     EndPlayerOperation();
-    // The hover details come last: comctl32 loads after the strip shows and plays.
+    // The hover details and the media controls come last: comctl32 and
+    // combase load after the strip shows and plays.
     CreateDetailsTip(g_mainWindow);
+    CreateMediaControls(g_mainWindow);
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -62,6 +65,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         DispatchMessageW(&message);
     }
 
+    ReleaseMediaControls();
     PlayerRelease(&g_player);
     if (g_stripFont) DeleteObject(g_stripFont);
     CoUninitialize();
