@@ -1,6 +1,7 @@
 #include "app/commands.h"
 #include "app/media_controls.h"
 #include "app/status.h"
+#include "app/taskbar_progress.h"
 #include "core/state.h"
 #include "player/player.h"
 #include "strip/progress.h"
@@ -149,6 +150,7 @@ void CarryOut(const Command& command, const WCHAR* path)
     // And so does what Windows shows of it elsewhere.
     if (command.code == CMD_OPEN) ShowMediaTitle();
     UpdateMediaControls();
+    UpdateTaskbarProgress();
 }
 
 // Carries out the commands waiting now, oldest first. Commands that arrive

@@ -3,6 +3,7 @@
 #include "app/input.h"
 #include "app/media_controls.h"
 #include "app/remote.h"
+#include "app/taskbar_progress.h"
 #include "core/state.h"
 #include "player/player.h"
 #include "strip/details.h"
@@ -57,6 +58,7 @@ void HandleTick(HWND window)
     HandleTimerTick(window);
     if (g_playerBusy) return;
     UpdateMediaControls();
+    UpdateTaskbarProgress();
 }
 
 } // namespace
@@ -95,6 +97,10 @@ void HandleDroppedFiles(HDROP drop)
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message >= WM_MOUSEFIRST && message <= WM_MBUTTONUP) RelayToDetailsTip(window, message, wParam, lParam);
+    if (message == g_taskbarButtonCreated && message != 0) {  // registered, so not a case of its own
+        HandleTaskbarButtonCreated(window);
+        return 0;
+    }
     switch (message) {
     case WM_DESTROY:
         DestroyWindow(g_detailsTip);  // a child strip's tip belongs to its parent's window

@@ -6,6 +6,7 @@
 #include "app/media_controls.h"
 #include "app/remote.h"
 #include "app/status.h"
+#include "app/taskbar_progress.h"
 #include "core/state.h"
 #include "player/player.h"
 #include "strip/details.h"
@@ -40,6 +41,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     g_mainWindow = CreateStripWindow(instance, commandLine.parent);
     GiveBackStartLock(startLock);  // later launches find this strip from here on
     if (!g_mainWindow) return 0;  // e.g. /P named no window: nothing to show, so nothing plays
+    WatchTaskbarButton(g_mainWindow);  // before it shows: the button comes with showing
     ShowWindow(g_mainWindow, SW_SHOWNORMAL);
     UpdateWindow(g_mainWindow);  // paint now, not after COM and the graph have started
     SetTimer(g_mainWindow, TICK_TIMER_ID, TICK_INTERVAL_MS, nullptr);
@@ -66,6 +68,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     }
 
     ReleaseMediaControls();
+    ReleaseTaskbarProgress();
     PlayerRelease(&g_player);
     if (g_stripFont) DeleteObject(g_stripFont);
     CoUninitialize();

@@ -1,11 +1,12 @@
-// Fake media transport controls, for counting the calls the strip makes
-// and making them fail. They log into g_fakeCalls as
+// Fake media transport controls and a fake taskbar list, for counting the
+// calls the strip makes and making them fail. They log into g_fakeCalls as
 // the DirectShow fakes do ("controls.put_PlaybackStatus(3)").
 #pragma once
 
 #include "fakes.h"
 #include "app/media_controls.h"
 
+#include <shobjidl.h>
 #include <winstring.h>
 
 #include <string>
@@ -157,4 +158,57 @@ struct FakeButtonArgs : FakeInspectable<ISystemMediaTransportControlsButtonPress
         *out = SystemMediaTransportControlsButton(button);
         return result;
     }
+};
+
+// Logs "taskbar.SetProgressState(8)" and "taskbar.SetProgressValue(64,256)",
+// and counts calls for any window but the one expected.
+struct FakeTaskbarList : Fake<ITaskbarList3> {
+    FakeTaskbarList() : Fake("taskbar", __uuidof(ITaskbarList3)) {}
+    HWND window = nullptr;
+    int otherWindows = 0;
+    HRESULT initResult = S_OK;
+    STDMETHODIMP HrInit() override { Log("HrInit"); return initResult; }
+    STDMETHODIMP SetProgressValue(HWND at, ULONGLONG done, ULONGLONG total) override
+    {
+        otherWindows += at != window;
+        return Log("SetProgressValue", done, total);
+    }
+    STDMETHODIMP SetProgressState(HWND at, TBPFLAG state) override
+    {
+        otherWindows += at != window;
+        return Log("SetProgressState", int(state));
+    }
+    NO_IMPL(AddTab(HWND)) NO_IMPL(DeleteTab(HWND)) NO_IMPL(ActivateTab(HWND)) NO_IMPL(SetActiveAlt(HWND))
+    NO_IMPL(MarkFullscreenWindow(HWND, WINBOOL)) NO_IMPL(RegisterTab(HWND, HWND)) NO_IMPL(UnregisterTab(HWND))
+    NO_IMPL(SetTabOrder(HWND, HWND)) NO_IMPL(SetTabActive(HWND, HWND, DWORD))
+    NO_IMPL(ThumbBarAddButtons(HWND, UINT, LPTHUMBBUTTON)) NO_IMPL(ThumbBarUpdateButtons(HWND, UINT, LPTHUMBBUTTON))
+    NO_IMPL(ThumbBarSetImageList(HWND, HIMAGELIST)) NO_IMPL(SetOverlayIcon(HWND, HICON, LPCWSTR))
+    NO_IMPL(SetThumbnailTooltip(HWND, LPCWSTR)) NO_IMPL(SetThumbnailClip(HWND, RECT*))
+};
+
+// While it lives, CoCreateInstance(CLSID_TaskbarList) in this process hands
+// out list, logging "factory.CreateInstance", or fails with createResult.
+struct FakeTaskbarFactory : IClassFactory {
+    FakeTaskbarList* list;
+    HRESULT createResult = S_OK;
+    DWORD cookie = 0;
+    explicit FakeTaskbarFactory(FakeTaskbarList* taskbarList) : list(taskbarList)
+    {
+        CoRegisterClassObject(__uuidof(TaskbarList), this, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+    }
+    ~FakeTaskbarFactory() { if (cookie) CoRevokeClassObject(cookie); }
+    STDMETHODIMP QueryInterface(REFIID id, void** out) override
+    {
+        return (*out = id == IID_IUnknown || id == IID_IClassFactory ? this : nullptr) ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID id, void** out) override
+    {
+        g_fakeCalls.push_back("factory.CreateInstance");
+        *out = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        return FAILED(createResult) ? createResult : list->QueryInterface(id, out);
+    }
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 };
