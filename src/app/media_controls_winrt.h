@@ -36,7 +36,7 @@ struct ISystemMediaTransportControls;
 struct ISystemMediaTransportControlsButtonPressedEventArgs;
 
 // Windows.Media.IMusicDisplayProperties; Artist and AlbumArtist follow.
-struct IMusicDisplayProperties : IInspectable {
+MIDL_INTERFACE("6bbf0c59-d0a0-4d26-92a0-f978e1d18e7b") IMusicDisplayProperties : IInspectable {
     virtual HRESULT STDMETHODCALLTYPE get_Title(HSTRING* title) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_Title(HSTRING title) = 0;
 };
@@ -44,7 +44,7 @@ struct IMusicDisplayProperties : IInspectable {
 // Windows.Media.ISystemMediaTransportControlsDisplayUpdater. The thumbnail
 // is a stream reference, the video and image properties and the file are
 // objects of their own, none of which the strip uses: plain IInspectables here.
-struct ISystemMediaTransportControlsDisplayUpdater : IInspectable {
+MIDL_INTERFACE("8abbc53e-fa55-4ecf-ad8e-c984e5dd1550") ISystemMediaTransportControlsDisplayUpdater : IInspectable {
     virtual HRESULT STDMETHODCALLTYPE get_Type(MediaPlaybackType* type) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_Type(MediaPlaybackType type) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_AppMediaId(HSTRING* id) = 0;
@@ -61,21 +61,21 @@ struct ISystemMediaTransportControlsDisplayUpdater : IInspectable {
 };
 
 // Windows.Media.ISystemMediaTransportControlsButtonPressedEventArgs
-struct ISystemMediaTransportControlsButtonPressedEventArgs : IInspectable {
+MIDL_INTERFACE("b7f47116-a56f-4dc8-9e11-92031f4a87c2") ISystemMediaTransportControlsButtonPressedEventArgs : IInspectable {
     virtual HRESULT STDMETHODCALLTYPE get_Button(SystemMediaTransportControlsButton* button) = 0;
 };
 
 // TypedEventHandler<SystemMediaTransportControls*,
 // SystemMediaTransportControlsButtonPressedEventArgs*>: a delegate, so
 // IUnknown and not IInspectable underneath.
-struct IButtonPressedHandler : IUnknown {
+MIDL_INTERFACE("0557e996-7b23-5bae-aa81-ea0d671143a4") IButtonPressedHandler : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Invoke(ISystemMediaTransportControls* sender,
                                              ISystemMediaTransportControlsButtonPressedEventArgs* args) = 0;
 };
 
 // Windows.Media.ISystemMediaTransportControls; add and remove of
 // PropertyChanged follow.
-struct ISystemMediaTransportControls : IInspectable {
+MIDL_INTERFACE("99fa3ff4-1742-42a6-902e-087d41f965ec") ISystemMediaTransportControls : IInspectable {
     virtual HRESULT STDMETHODCALLTYPE get_PlaybackStatus(MediaPlaybackStatus* status) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_PlaybackStatus(MediaPlaybackStatus status) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_DisplayUpdater(ISystemMediaTransportControlsDisplayUpdater** updater) = 0;
@@ -108,10 +108,12 @@ struct ISystemMediaTransportControls : IInspectable {
 };
 
 // The desktop's way to the controls: by window, from the class's activation factory.
-struct ISystemMediaTransportControlsInterop : IInspectable {
+MIDL_INTERFACE("ddb0472d-c911-4a1f-86d9-dc3d71a95f5a") ISystemMediaTransportControlsInterop : IInspectable {
     virtual HRESULT STDMETHODCALLTYPE GetForWindow(HWND window, REFIID iid, void** controls) = 0;
 };
 
+// __uuidof for MinGW-w64, as its own headers give it.
+#ifdef __CRT_UUID_DECL
 __CRT_UUID_DECL(IMusicDisplayProperties, 0x6bbf0c59, 0xd0a0, 0x4d26, 0x92, 0xa0, 0xf9, 0x78, 0xe1, 0xd1, 0x8e, 0x7b)
 __CRT_UUID_DECL(ISystemMediaTransportControlsDisplayUpdater, 0x8abbc53e, 0xfa55, 0x4ecf, 0xad, 0x8e, 0xc9, 0x84,
                 0xe5, 0xdd, 0x15, 0x50)
@@ -122,3 +124,4 @@ __CRT_UUID_DECL(ISystemMediaTransportControls, 0x99fa3ff4, 0x1742, 0x42a6, 0x90,
                 0xec)
 __CRT_UUID_DECL(ISystemMediaTransportControlsInterop, 0xddb0472d, 0xc911, 0x4a1f, 0x86, 0xd9, 0xdc, 0x3d, 0x71,
                 0xa9, 0x5f, 0x5a)
+#endif
