@@ -74,17 +74,12 @@ struct FakeControls : FakeInspectable<ISystemMediaTransportControls> {
         Log("get_DisplayUpdater");
         return display.QueryInterface(__uuidof(ISystemMediaTransportControlsDisplayUpdater), reinterpret_cast<void**>(out));
     }
-    STDMETHODIMP put_IsEnabled(boolean on) override { return Log("put_IsEnabled", int(on)); }
-    STDMETHODIMP put_IsPlayEnabled(boolean on) override { return Log("put_IsPlayEnabled", int(on)); }
-    STDMETHODIMP put_IsStopEnabled(boolean on) override { return Log("put_IsStopEnabled", int(on)); }
-    STDMETHODIMP put_IsPauseEnabled(boolean on) override { return Log("put_IsPauseEnabled", int(on)); }
-    STDMETHODIMP put_IsRecordEnabled(boolean on) override { return Log("put_IsRecordEnabled", int(on)); }
-    STDMETHODIMP put_IsFastForwardEnabled(boolean on) override { return Log("put_IsFastForwardEnabled", int(on)); }
-    STDMETHODIMP put_IsRewindEnabled(boolean on) override { return Log("put_IsRewindEnabled", int(on)); }
-    STDMETHODIMP put_IsPreviousEnabled(boolean on) override { return Log("put_IsPreviousEnabled", int(on)); }
-    STDMETHODIMP put_IsNextEnabled(boolean on) override { return Log("put_IsNextEnabled", int(on)); }
-    STDMETHODIMP put_IsChannelUpEnabled(boolean on) override { return Log("put_IsChannelUpEnabled", int(on)); }
-    STDMETHODIMP put_IsChannelDownEnabled(boolean on) override { return Log("put_IsChannelDownEnabled", int(on)); }
+#define LOGGED_FLAG(name) STDMETHODIMP put_##name(boolean on) override { return Log("put_" #name, int(on)); }
+    LOGGED_FLAG(IsEnabled) LOGGED_FLAG(IsPlayEnabled) LOGGED_FLAG(IsStopEnabled) LOGGED_FLAG(IsPauseEnabled)
+    LOGGED_FLAG(IsRecordEnabled) LOGGED_FLAG(IsFastForwardEnabled) LOGGED_FLAG(IsRewindEnabled)
+    LOGGED_FLAG(IsPreviousEnabled) LOGGED_FLAG(IsNextEnabled) LOGGED_FLAG(IsChannelUpEnabled)
+    LOGGED_FLAG(IsChannelDownEnabled)
+#undef LOGGED_FLAG
     // Holds a reference to the handler, as an event source does, until removed.
     STDMETHODIMP add_ButtonPressed(IButtonPressedHandler* value, EventRegistrationToken* token) override
     {
