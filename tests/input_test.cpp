@@ -2,6 +2,8 @@
 // real strip while a WAV plays, or with no graph.
 #include "strip_fixture.h"
 
+#include <vector>
+
 class InputTest : public StripTest {
 protected:
     void Key(WPARAM key) { EXPECT_EQ(Send(WM_KEYDOWN, key, 1), 0); }
@@ -118,4 +120,74 @@ TEST_F(InputTest, LosingTheCaptureEndsTheDrag)
     Mouse(WM_MOUSEMOVE, 90);
     EXPECT_EQ(Level(), 5000);
     Mouse(WM_RBUTTONUP, 90, 0);
+}
+
+// WM_APPCOMMAND as the keyboard's media keys, a remote or a mouse's buttons
+// bring it: the transport commands are the strip's, every other goes on.
+TEST_F(InputTest, AppCommandsPlayPauseAndStopAndLeaveTheRestToTheSystem)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenLongWav());
+    PlayerSetVolume(&g_player, 5000);
+    LONGLONG position = 0;
+    ASSERT_TRUE(PumpUntil([&] { return PlayerGetPosition(&g_player, &position) && position > 0; }, 5000));
+    struct { int command; WORD device; LRESULT result; OAFilterState after; } steps[] = {
+        { APPCOMMAND_MEDIA_PLAY_PAUSE, FAPPCOMMAND_KEY, TRUE, State_Paused },
+        { APPCOMMAND_MEDIA_PLAY_PAUSE, FAPPCOMMAND_OEM, TRUE, State_Running },
+        { APPCOMMAND_MEDIA_PAUSE, FAPPCOMMAND_KEY, TRUE, State_Paused },
+        { APPCOMMAND_MEDIA_PAUSE, FAPPCOMMAND_KEY, TRUE, State_Paused },
+        { APPCOMMAND_MEDIA_PLAY, FAPPCOMMAND_MOUSE, TRUE, State_Running },
+        { APPCOMMAND_MEDIA_PLAY, FAPPCOMMAND_KEY, TRUE, State_Running },
+        { APPCOMMAND_MEDIA_NEXTTRACK, FAPPCOMMAND_KEY, FALSE, State_Running },
+        { APPCOMMAND_MEDIA_PREVIOUSTRACK, FAPPCOMMAND_KEY, FALSE, State_Running },
+        { APPCOMMAND_VOLUME_UP, FAPPCOMMAND_KEY, FALSE, State_Running },
+        { APPCOMMAND_VOLUME_DOWN, FAPPCOMMAND_KEY, FALSE, State_Running },
+        { APPCOMMAND_VOLUME_MUTE, FAPPCOMMAND_KEY, FALSE, State_Running },
+        { APPCOMMAND_BROWSER_BACKWARD, FAPPCOMMAND_MOUSE, FALSE, State_Running },
+        { APPCOMMAND_MEDIA_STOP, FAPPCOMMAND_KEY, TRUE, State_Paused },  // as /stop: a pause
+        { APPCOMMAND_MEDIA_PLAY_PAUSE, FAPPCOMMAND_KEY, TRUE, State_Running },
+        { APPCOMMAND_MEDIA_STOP, FAPPCOMMAND_KEY, TRUE, State_Paused },
+        { 0x0fff, FAPPCOMMAND_KEY, FALSE, State_Paused },  // no command Windows knows
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(Send(WM_APPCOMMAND, WPARAM(window), MAKELPARAM(0, step.device | step.command)), step.result)
+            << "command " << step.command;
+        EXPECT_EQ(g_player.filterState, step.after) << "command " << step.command;
+    }
+    // Stop kept the place, and no command was the strip's volume.
+    LONGLONG stopped = -1, later = -2;
+    ASSERT_TRUE(PlayerGetPosition(&g_player, &stopped));
+    Sleep(300);
+    ASSERT_TRUE(PlayerGetPosition(&g_player, &later));
+    EXPECT_GT(stopped, 0);
+    EXPECT_EQ(later, stopped);
+    EXPECT_EQ(Level(), 5000);
+    EXPECT_EQ(g_volumeDisplayTicks, 0);
+    Send(WM_APPCOMMAND, WPARAM(window), MAKELPARAM(0, FAPPCOMMAND_KEY | APPCOMMAND_MEDIA_PLAY));
+    EXPECT_EQ(GraphState(), State_Running);
+}
+
+// DefWindowProcW hands a child window's app commands to its parent: the
+// strip inside another program keeps only its own, and the keys that make
+// them reach DefWindowProcW, which makes them on Windows, answered 0.
+TEST_F(StripTest, AppCommandsNotTheStripsReachTheParent)
+{
+    static std::vector<int> heard;
+    heard.clear();
+    parent = CreatePlainWindow(60, 60, 300, 120);
+    SetWindowLongPtrW(parent, GWLP_WNDPROC, LONG_PTR(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (m == WM_APPCOMMAND) heard.push_back(GET_APPCOMMAND_LPARAM(lp));
+        return DefWindowProcW(w, m, wp, lp);
+    }));
+    DestroyWindow(window);
+    ASSERT_NO_FATAL_FAILURE(CreateStrip(parent));
+    ASSERT_NO_FATAL_FAILURE(OpenLongWav());
+    for (int command : { APPCOMMAND_VOLUME_UP, APPCOMMAND_MEDIA_PLAY_PAUSE, APPCOMMAND_MEDIA_NEXTTRACK,
+                         APPCOMMAND_MEDIA_STOP, APPCOMMAND_VOLUME_MUTE, APPCOMMAND_MEDIA_PLAY }) {
+        Send(WM_APPCOMMAND, WPARAM(window), MAKELPARAM(0, FAPPCOMMAND_KEY | command));
+    }
+    EXPECT_EQ(heard, (std::vector<int>{ APPCOMMAND_VOLUME_UP, APPCOMMAND_MEDIA_NEXTTRACK, APPCOMMAND_VOLUME_MUTE }));
+    EXPECT_EQ(g_player.filterState, State_Running);
+    for (WPARAM key = VK_BROWSER_BACK; key <= VK_LAUNCH_APP2; ++key) EXPECT_EQ(Send(WM_KEYDOWN, key, 1), 0) << key;
+    EXPECT_EQ(Level(), 9500);
+    EXPECT_EQ(g_volumeDisplayTicks, 0);
 }

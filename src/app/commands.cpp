@@ -1,5 +1,7 @@
 #include "app/commands.h"
+#include "app/media_controls.h"
 #include "app/status.h"
+#include "app/taskbar_progress.h"
 #include "core/state.h"
 #include "player/player.h"
 #include "strip/progress.h"
@@ -145,6 +147,10 @@ void CarryOut(const Command& command, const WCHAR* path)
     // nor a seek the old place.
     g_progressWidth = UpdateProgress(&g_player, g_stripWidth);
     InvalidateRect(g_mainWindow, nullptr, FALSE);
+    // And so does what Windows shows of it elsewhere.
+    if (command.code == CMD_OPEN) ShowMediaTitle();
+    UpdateMediaControls();
+    UpdateTaskbarProgress();
 }
 
 // Carries out the commands waiting now, oldest first. Commands that arrive

@@ -47,6 +47,25 @@ void HandleKeyDown(WPARAM virtualKey)
     }
 }
 
+BOOL HandleAppCommand(LPARAM lParam)
+{
+    switch (GET_APPCOMMAND_LPARAM(lParam)) {
+    case APPCOMMAND_MEDIA_PLAY_PAUSE:
+        PerformCommand(CMD_TOGGLE, 0);
+        return TRUE;
+    case APPCOMMAND_MEDIA_PLAY:
+        PerformCommand(CMD_PLAY, 0);
+        return TRUE;
+    case APPCOMMAND_MEDIA_PAUSE:
+        PerformCommand(CMD_PAUSE, 0);
+        return TRUE;
+    case APPCOMMAND_MEDIA_STOP:
+        PerformCommand(CMD_STOP, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
 void HandleMouseWheel(WPARAM wParam)
 {
     // Smooth wheels send parts of a notch: they count once they make one.

@@ -1,7 +1,9 @@
 #include "app/main_window.h"
 #include "app/commands.h"
 #include "app/input.h"
+#include "app/media_controls.h"
 #include "app/remote.h"
+#include "app/taskbar_progress.h"
 #include "core/state.h"
 #include "player/player.h"
 #include "strip/details.h"
@@ -34,6 +36,16 @@ void HandleDpiChanged(HWND window, WPARAM dpis, const RECT* suggested)
     g_stripDpi = dpi;
     SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+// The tick, then what Windows shows of the strip elsewhere: the position and
+// the end come with it. Inside a player operation they wait for its end.
+void HandleTick(HWND window)
+{
+    HandleTimerTick(window);
+    if (g_playerBusy) return;
+    UpdateMediaControls();
+    UpdateTaskbarProgress();
 }
 
 } // namespace
@@ -72,6 +84,10 @@ void HandleDroppedFiles(HDROP drop)
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message >= WM_MOUSEFIRST && message <= WM_MBUTTONUP) RelayToDetailsTip(window, message, wParam, lParam);
+    if (message == g_taskbarButtonCreated && message != 0) {  // registered, so not a case of its own
+        HandleTaskbarButtonCreated(window);
+        return 0;
+    }
     switch (message) {
     case WM_DESTROY:
         DestroyWindow(g_detailsTip);  // a child strip's tip belongs to its parent's window
@@ -94,10 +110,15 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_COPYDATA:
         return HandleRemoteCommand(reinterpret_cast<const COPYDATASTRUCT*>(lParam), HWND(wParam));
     case WM_KEYDOWN:
+        // DefWindowProcW makes the media and volume keys WM_APPCOMMAND.
+        if (IsAppCommandKey(wParam)) break;
         HandleKeyDown(wParam);
         return 0;
+    case WM_APPCOMMAND:
+        if (HandleAppCommand(lParam)) return TRUE;
+        break;
     case WM_TIMER:
-        HandleTimerTick(window);
+        HandleTick(window);
         return 0;
     case WM_MOUSELEAVE:
         HideDetailsTip();
@@ -125,6 +146,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_GRAPHNOTIFY:
         PerformCommand(CMD_GRAPH_EVENTS, 0);  // repaints when carried out
+        return 0;
+    case WM_MEDIA_BUTTON:
+        HandleMediaButton(wParam);
         return 0;
     case WM_RUN_WAITING:
         RunWaitingCommands();

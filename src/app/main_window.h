@@ -15,6 +15,10 @@ void RegisterStripClass(HINSTANCE instance);
 // scaled to the DPI of its screen (its parent's); sets g_stripDpi.
 HWND CreateStripWindow(HINSTANCE instance, HWND parent);
 
+// TRUE for a strip made inside another program's window (/P): it has no
+// taskbar button and no media controls of its own.
+inline BOOL IsChildStrip(HWND strip) { return (GetWindowLongW(strip, GWL_STYLE) & WS_CHILD) != 0; }
+
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Opens the first file of a drop and releases the drop.

@@ -3,8 +3,10 @@
 #include "app/command_line.h"
 #include "app/commands.h"
 #include "app/main_window.h"
+#include "app/media_controls.h"
 #include "app/remote.h"
 #include "app/status.h"
+#include "app/taskbar_progress.h"
 #include "core/state.h"
 #include "player/player.h"
 #include "strip/details.h"
@@ -39,6 +41,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     g_mainWindow = CreateStripWindow(instance, commandLine.parent);
     GiveBackStartLock(startLock);  // later launches find this strip from here on
     if (!g_mainWindow) return 0;  // e.g. /P named no window: nothing to show, so nothing plays
+    WatchTaskbarButton(g_mainWindow);  // before it shows: the button comes with showing
     ShowWindow(g_mainWindow, SW_SHOWNORMAL);
     UpdateWindow(g_mainWindow);  // paint now, not after COM and the graph have started
     SetTimer(g_mainWindow, TICK_TIMER_ID, TICK_INTERVAL_MS, nullptr);
@@ -53,8 +56,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (commandLine.refusedPath[0]) ShowOpenFailure(commandLine.refusedPath);
     NoteFailureShown();
     EndPlayerOperation();
-    // The hover details come last: comctl32 loads after the strip shows and plays.
+    // The hover details and the media controls come last: comctl32 and
+    // combase load after the strip shows and plays.
     CreateDetailsTip(g_mainWindow);
+    CreateMediaControls(g_mainWindow);
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -62,6 +67,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         DispatchMessageW(&message);
     }
 
+    ReleaseMediaControls();
+    ReleaseTaskbarProgress();
     PlayerRelease(&g_player);
     if (g_stripFont) DeleteObject(g_stripFont);
     CoUninitialize();

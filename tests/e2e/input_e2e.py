@@ -217,6 +217,31 @@ def s_up_down(ctx):
     grows(strip, "Down again keeps playing")
 
 
+def s_media_keys(ctx):
+    """Wine brings X's media keys as VK_MEDIA_* and WM_APPCOMMAND (it maps
+    no key to Pause alone). Stop pauses, as /stop does; next, previous and
+    the volume keys are the system's, not the strip's."""
+    strip = ctx["strip"]
+    strip.keys("XF86AudioPlay")
+    strip.expect("Play/Pause pauses", "paused")
+    strip.keys("XF86AudioPlay")
+    grows(strip, "Play/Pause plays")
+    strip.keys("XF86AudioStop")
+    width = strip.expect("Stop pauses", "paused")
+    time.sleep(1)
+    strip.expect("Stop keeps the position", "paused", width)
+    strip.keys("XF86AudioNext", "XF86AudioPrev", "XF86AudioRaiseVolume", "XF86AudioLowerVolume")
+    # A volume display would show for 2 s: look for it over the first second.
+    seen = set()
+    for _ in range(10):
+        seen.add(strip.look()[0])
+        time.sleep(0.1)
+    check("volume" not in seen, f"a volume key showed the strip's volume: {seen}")
+    strip.expect("next, previous and the volume keys change nothing", "paused", width)
+    strip.keys("XF86AudioPlay")
+    strip.expect("Play/Pause plays on from there", "running", lambda w: w >= width)
+
+
 def s_insert_delete(ctx):
     strip = ctx["strip"]
     # Each step is 500 levels, 9 or 10 pixels of the 192; the top clamps at 10000.
@@ -343,6 +368,7 @@ SCENARIOS = [
     ("left click pauses and plays", s_click),
     ("P key toggles pause", s_p_key),
     ("Up pauses, Down plays", s_up_down),
+    ("media keys: play/pause and stop", s_media_keys),
     ("Insert and Delete step the volume", s_insert_delete),
     ("right-button drag sets the volume", s_right_drag),
     ("hover shows the details, wheel and arrows", s_hover_wheel_seek),

@@ -1,0 +1,165 @@
+#include "app/media_controls.h"
+#include "app/commands.h"
+#include "app/main_window.h"
+#include "core/state.h"
+#include "core/system_library.h"
+#include "player/player.h"
+
+ISystemMediaTransportControls* g_mediaControls;
+
+namespace {
+
+typedef HRESULT(WINAPI* StringReferenceFunction)(PCWSTR text, UINT32 length, HSTRING_HEADER* header, HSTRING* string);
+
+const WCHAR CONTROLS_CLASS_NAME[] = L"Windows.Media.SystemMediaTransportControls";
+const UINT32 CONTROLS_CLASS_NAME_LENGTH = sizeof CONTROLS_CLASS_NAME / sizeof(WCHAR) - 1;
+const int NOTHING_SHOWN = -1;
+
+StringReferenceFunction g_makeStringReference;  // combase's WindowsCreateStringReference
+EventRegistrationToken g_buttonToken;
+int g_shownStatus = NOTHING_SHOWN;              // the MediaPlaybackStatus the controls were last given
+
+// IIDs compared as two 64-bit halves: == would call the C runtime's memcmp.
+BOOL SameIid(REFIID a, REFIID b)
+{
+    ULONGLONG x[2], y[2];
+    __builtin_memcpy(x, &a, sizeof x);
+    __builtin_memcpy(y, &b, sizeof y);
+    return x[0] == y[0] && x[1] == y[1];
+}
+
+// The one object the controls call, from threads of their pool: it only
+// posts the button to the strip, whose thread carries it out. Static and
+// agile, so it needs no heap and no marshalling; its count is kept but
+// never frees it.
+struct ButtonHandler : IButtonPressedHandler {
+    LONG references = 1;  // the static object's own
+
+    STDMETHODIMP QueryInterface(REFIID id, void** out) override
+    {
+        if (!out) return E_POINTER;
+        *out = SameIid(id, __uuidof(IUnknown)) || SameIid(id, __uuidof(IAgileObject)) ||
+                       SameIid(id, __uuidof(IButtonPressedHandler))
+                   ? this
+                   : nullptr;
+        if (!*out) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ULONG(InterlockedIncrement(&references)); }
+    STDMETHODIMP_(ULONG) Release() override { return ULONG(InterlockedDecrement(&references)); }
+    STDMETHODIMP Invoke(ISystemMediaTransportControls*, ISystemMediaTransportControlsButtonPressedEventArgs* args) override
+    {
+        if (!args) return E_POINTER;
+        SystemMediaTransportControlsButton button;
+        HRESULT result = args->get_Button(&button);
+        if (SUCCEEDED(result)) PostMessageW(g_mainWindow, WM_MEDIA_BUTTON, WPARAM(button), 0);
+        return result;
+    }
+};
+
+ButtonHandler g_buttonHandler;
+
+// As the strip shows it: the bar's colours and the tooltip's word.
+MediaPlaybackStatus PlaybackStatusNow()
+{
+    if (!PlayerHasMedia(&g_player)) return MediaPlaybackStatus_Closed;  // no file, or the last open failed
+    if (g_player.filterState == State_Running) return MediaPlaybackStatus_Playing;
+    if (g_player.filterState == State_Paused) return MediaPlaybackStatus_Paused;
+    return MediaPlaybackStatus_Stopped;  // ended, or stopped
+}
+
+// The controls' activation factory, through combase where Windows has it.
+ISystemMediaTransportControlsInterop* ActivateControls(ActivationFunction activate)
+{
+    HMODULE combase = LoadSystemLibrary("combase.dll");
+    if (!combase) return nullptr;  // Windows 7
+    g_makeStringReference = reinterpret_cast<StringReferenceFunction>(
+        reinterpret_cast<void*>(GetProcAddress(combase, "WindowsCreateStringReference")));
+    if (!activate) {
+        activate = reinterpret_cast<ActivationFunction>(
+            reinterpret_cast<void*>(GetProcAddress(combase, "RoGetActivationFactory")));
+    }
+    HSTRING_HEADER header;
+    HSTRING name;
+    void* interop = nullptr;
+    // A failed activation may leave anything in interop (Wine's leaves it untouched).
+    if (!g_makeStringReference || !activate ||
+        FAILED(g_makeStringReference(CONTROLS_CLASS_NAME, CONTROLS_CLASS_NAME_LENGTH, &header, &name)) ||
+        FAILED(activate(name, __uuidof(ISystemMediaTransportControlsInterop), &interop)))
+        return nullptr;
+    return static_cast<ISystemMediaTransportControlsInterop*>(interop);
+}
+
+} // namespace
+
+void CreateMediaControls(HWND strip, ActivationFunction activate)
+{
+    if (IsChildStrip(strip) || g_mediaControls) return;
+    ISystemMediaTransportControlsInterop* interop = ActivateControls(activate);
+    if (!interop) return;  // Windows 8 and Wine 8 have no such class
+    void* controls = nullptr;
+    if (FAILED(interop->GetForWindow(strip, __uuidof(ISystemMediaTransportControls), &controls))) controls = nullptr;
+    interop->Release();
+    if (!controls) return;
+    g_mediaControls = static_cast<ISystemMediaTransportControls*>(controls);
+    g_mediaControls->put_IsEnabled(TRUE);
+    g_mediaControls->put_IsPlayEnabled(TRUE);
+    g_mediaControls->put_IsPauseEnabled(TRUE);
+    g_mediaControls->put_IsStopEnabled(TRUE);
+    g_mediaControls->add_ButtonPressed(&g_buttonHandler, &g_buttonToken);
+    g_shownStatus = NOTHING_SHOWN;
+    UpdateMediaControls();
+    ShowMediaTitle();
+}
+
+void UpdateMediaControls()
+{
+    if (!g_mediaControls) return;
+    MediaPlaybackStatus status = PlaybackStatusNow();
+    if (status == g_shownStatus) return;
+    g_shownStatus = status;  // first: a call that lets messages in must not bring it about twice
+    g_mediaControls->put_PlaybackStatus(status);
+}
+
+void ShowMediaTitle()
+{
+    if (!g_mediaControls || !PlayerHasMedia(&g_player)) return;  // a failed open shows as Closed
+    ISystemMediaTransportControlsDisplayUpdater* display = nullptr;
+    if (FAILED(g_mediaControls->get_DisplayUpdater(&display)) || !display) return;
+    // The music properties are there once the type says music.
+    display->put_Type(MediaPlaybackType_Music);
+    IMusicDisplayProperties* music = nullptr;
+    if (SUCCEEDED(display->get_MusicProperties(&music)) && music) {
+        // A reference to the path's own text: the controls copy what they keep.
+        const WCHAR* name = FileNamePart(g_mediaPath);
+        HSTRING_HEADER header;
+        HSTRING title;
+        if (SUCCEEDED(g_makeStringReference(name, UINT32(lstrlenW(name)), &header, &title))) music->put_Title(title);
+        music->Release();
+    }
+    display->Update();
+    display->Release();
+}
+
+void HandleMediaButton(WPARAM button)
+{
+    switch (button) {
+    case SystemMediaTransportControlsButton_Play:
+        PerformCommand(CMD_PLAY, 0);
+        break;
+    case SystemMediaTransportControlsButton_Pause:
+        PerformCommand(CMD_PAUSE, 0);
+        break;
+    case SystemMediaTransportControlsButton_Stop:
+        PerformCommand(CMD_STOP, 0);
+        break;
+    }
+}
+
+void ReleaseMediaControls()
+{
+    if (!g_mediaControls) return;
+    g_mediaControls->remove_ButtonPressed(g_buttonToken);
+    ReleaseInterface(g_mediaControls);
+}
