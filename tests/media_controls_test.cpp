@@ -105,8 +105,8 @@ TEST_F(MediaControlsTest, StatusAndTitleFollowTheStrip)
     struct { ULONG_PTR command; int status, calls; } steps[] = {
         { CMD_PAUSE, MediaPlaybackStatus_Paused, 3 }, { CMD_PAUSE, MediaPlaybackStatus_Paused, 3 },
         { CMD_TOGGLE, MediaPlaybackStatus_Playing, 4 }, { CMD_PLAY, MediaPlaybackStatus_Playing, 4 },
-        { CMD_STOP, MediaPlaybackStatus_Paused, 5 },  // stop pauses, and the strip shows paused
-        { CMD_SET_VOLUME | 4000 << 16, MediaPlaybackStatus_Paused, 5 }, { CMD_PLAY, MediaPlaybackStatus_Playing, 6 },
+        { CMD_STOP, MediaPlaybackStatus_Stopped, 5 },  // stop pauses, and Windows shows it stopped
+        { CMD_SET_VOLUME | 4000 << 16, MediaPlaybackStatus_Stopped, 5 }, { CMD_PLAY, MediaPlaybackStatus_Playing, 6 },
     };
     for (const auto& step : steps) {
         EXPECT_EQ(Record(step.command), 1);

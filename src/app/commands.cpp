@@ -6,6 +6,8 @@
 #include "player/player.h"
 #include "strip/progress.h"
 
+BOOL g_stopAsked;
+
 namespace {
 
 const int LOWEST_LEVEL = 0;
@@ -111,6 +113,7 @@ BOOL Enqueue(const Command& command, const WCHAR* path)
 
 void CarryOut(const Command& command, const WCHAR* path)
 {
+    if (command.code <= CMD_STOP) g_stopAsked = command.code == CMD_STOP;
     switch (command.code) {
     case CMD_OPEN:
         PlayerOpen(&g_player, path);

@@ -14,6 +14,11 @@ enum : DWORD {
     CMD_GRAPH_EVENTS = 0x10001,  // drain the graph's event queue
 };
 
+// TRUE after a stop, until the next open, play, pause or toggle: the strip
+// pauses and shows paused, and Windows' media overlay and taskbar button
+// show it stopped.
+extern BOOL g_stopAsked;
+
 // Posted to the strip when commands wait; the message loop runs them.
 const UINT WM_RUN_WAITING = WM_APP + 1;
 

@@ -60,13 +60,14 @@ struct ButtonHandler : IButtonPressedHandler {
 
 ButtonHandler g_buttonHandler;
 
-// As the strip shows it: the bar's colours and the tooltip's word.
+// As the strip shows it (the bar's colours and the tooltip's word), but
+// that a stop, which pauses, shows as stopped.
 MediaPlaybackStatus PlaybackStatusNow()
 {
     if (!PlayerHasMedia(&g_player)) return MediaPlaybackStatus_Closed;  // no file, or the last open failed
     if (g_player.filterState == State_Running) return MediaPlaybackStatus_Playing;
-    if (g_player.filterState == State_Paused) return MediaPlaybackStatus_Paused;
-    return MediaPlaybackStatus_Stopped;  // ended, or stopped
+    if (g_player.filterState == State_Paused && !g_stopAsked) return MediaPlaybackStatus_Paused;
+    return MediaPlaybackStatus_Stopped;  // ended, stopped, or paused by a stop
 }
 
 // The controls' activation factory, through combase where Windows has it.

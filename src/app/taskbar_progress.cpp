@@ -1,4 +1,5 @@
 #include "app/taskbar_progress.h"
+#include "app/commands.h"
 #include "app/main_window.h"
 #include "app/status.h"
 #include "core/state.h"
@@ -20,13 +21,14 @@ ITaskbarList3* g_taskbarList;
 TBPFLAG g_shownState;         // what the button was last given
 ULONGLONG g_shownStep;
 
-// As the strip shows it: its bar's colours, and its failure text.
+// As the strip shows it (its bar's colours, and its failure text), but
+// that a stop, which pauses, shows no progress.
 TBPFLAG ProgressStateNow()
 {
     if (!PlayerHasMedia(&g_player)) return g_failedOpen ? TBPF_ERROR : TBPF_NOPROGRESS;
     if (g_player.filterState == State_Running) return TBPF_NORMAL;
-    if (g_player.filterState == State_Paused) return TBPF_PAUSED;
-    return TBPF_NOPROGRESS;  // ended, or stopped
+    if (g_player.filterState == State_Paused && !g_stopAsked) return TBPF_PAUSED;
+    return TBPF_NOPROGRESS;  // ended, stopped, or paused by a stop
 }
 
 // The position the last tick read over the length, in steps; all of them

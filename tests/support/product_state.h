@@ -3,6 +3,7 @@
 // fixtures' own business: a real graph must be released, a fake one dropped.
 #pragma once
 
+#include "app/commands.h"
 #include "app/status.h"
 #include "core/state.h"
 
@@ -23,4 +24,5 @@ inline void RestoreProductGlobals()
     g_flickerSeed = 1;
     g_stripDpi = USER_DEFAULT_SCREEN_DPI;
     g_failedOpen = FALSE;
+    g_stopAsked = FALSE;
 }
