@@ -478,7 +478,9 @@ TEST_F(StockWindows, VideoPlaysInAWindowOfItsOwnWithEveryControl)
         EXPECT_LT(Position(), 10000000);
         EXPECT_TRUE(PlaysOn());
 
-        // The next open, of any file, takes the window away.
+        // The next open, of any file, takes the window away. After the end:
+        // Wine's renderer deadlocks now and then when a moving picture's session closes.
+        ASSERT_TRUE(PlaysToTheEnd());
         ASSERT_EQ(1, PlayerOpen(&g_player, wav.c_str()));
         EXPECT_FALSE(IsWindow(video));
         EXPECT_EQ(nullptr, FindWindowW(L"TallyvoxVideo", nullptr));

@@ -372,12 +372,12 @@ void ForgetSession(Player* player)
 // then destroys the window the picture was drawn into. Wine 8's video
 // renderer deadlocks, now and then, when the clock stops under it while it
 // draws: as its session closed under a moving picture, 3 times in 100
-// (measured), and under a picture paused first and left to settle, fewer
-// than 1 in 100 on an idle machine. The deadlock is on a thread of the
-// platform's: the Close is not answered, and the session is given up.
-// Shutting the renderer down first deadlocked as often, on our thread, and
-// crashed the process now and then. A session whose topology failed never
-// answers a Close, and goes without.
+// (measured), and under a picture paused first and left to settle, about 1
+// in 100 on an idle machine. The deadlock is on a thread of the platform's:
+// the Close is not answered, and the session is given up. Shutting the
+// renderer down before the close deadlocked on our own thread instead, and
+// on a busy machine crashed the process. A session whose topology failed
+// never answers a Close, and goes without.
 void EndSession(Player* player, BOOL topologySet)
 {
     SetStreamVolume(player->sessionVolume, 0);  // nothing more is heard of it
