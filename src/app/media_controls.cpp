@@ -19,15 +19,6 @@ StringReferenceFunction g_makeStringReference;  // combase's WindowsCreateString
 EventRegistrationToken g_buttonToken;
 int g_shownStatus = NOTHING_SHOWN;              // the MediaPlaybackStatus the controls were last given
 
-// IIDs compared as two 64-bit halves: == would call the C runtime's memcmp.
-BOOL SameIid(REFIID a, REFIID b)
-{
-    ULONGLONG x[2], y[2];
-    __builtin_memcpy(x, &a, sizeof x);
-    __builtin_memcpy(y, &b, sizeof y);
-    return x[0] == y[0] && x[1] == y[1];
-}
-
 // The one object the controls call, from threads of their pool: it only
 // posts the button to the strip, whose thread carries it out. Static and
 // agile, so it needs no heap and no marshalling; its count is kept but
@@ -38,8 +29,8 @@ struct ButtonHandler : IButtonPressedHandler {
     STDMETHODIMP QueryInterface(REFIID id, void** out) override
     {
         if (!out) return E_POINTER;
-        *out = SameIid(id, __uuidof(IUnknown)) || SameIid(id, __uuidof(IAgileObject)) ||
-                       SameIid(id, __uuidof(IButtonPressedHandler))
+        *out = SameGuid(id, __uuidof(IUnknown)) || SameGuid(id, __uuidof(IAgileObject)) ||
+                       SameGuid(id, __uuidof(IButtonPressedHandler))
                    ? this
                    : nullptr;
         if (!*out) return E_NOINTERFACE;

@@ -85,6 +85,14 @@ BOOL SameText(const WCHAR* a, const WCHAR* b)
     return *a == *b;
 }
 
+BOOL SameGuid(const GUID& a, const GUID& b)
+{
+    ULONGLONG x[2], y[2];
+    __builtin_memcpy(x, &a, sizeof x);
+    __builtin_memcpy(y, &b, sizeof y);
+    return x[0] == y[0] && x[1] == y[1];
+}
+
 int CopyText(WCHAR* buffer, int capacity, const WCHAR* source)
 {
     int length = 0;

@@ -86,3 +86,7 @@ BOOL StartsWith(const WCHAR* text, const WCHAR* prefix);
 // TRUE when both texts hold the same characters: an exact comparison, with
 // no locale's idea of which characters may be ignored.
 BOOL SameText(const WCHAR* a, const WCHAR* b);
+
+// TRUE when both GUIDs are the same, compared as two 64-bit halves: ==
+// would call the C runtime's memcmp.
+BOOL SameGuid(const GUID& a, const GUID& b);

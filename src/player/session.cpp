@@ -27,15 +27,6 @@ const GUID STREAM_VOLUME_SERVICE = { 0xf8b5fa2f, 0x32ef, 0x46f5, { 0xb1, 0x72, 0
 const GUID ENUMERATE_SOURCE_TYPES = { 0x6248c36d, 0x5d0b, 0x4f40, { 0xa0, 0xbb, 0xb0, 0xb3, 0x05, 0xf7, 0x76, 0x98 } };
 const GUID TIME_FORMAT_DEFAULT = {};
 
-// GUIDs compared as two 64-bit halves: == would call the C runtime's memcmp.
-BOOL SameGuid(const GUID& a, const GUID& b)
-{
-    ULONGLONG x[2], y[2];
-    __builtin_memcpy(x, &a, sizeof x);
-    __builtin_memcpy(y, &b, sizeof y);
-    return x[0] == y[0] && x[1] == y[1];
-}
-
 // A request the session leaves unanswered for this long of its own time is
 // given up: every wait ends.
 const DWORD SESSION_WAIT_MS = 5000;
