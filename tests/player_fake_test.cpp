@@ -16,6 +16,13 @@ const std::wstring FAILED_PREFIX = L"\u5931\u6557:";
 const HWND NOTIFY_WINDOW = reinterpret_cast<HWND>(0x1234);  // 4660 in the log
 using Calls = std::vector<std::string>;
 
+// a, then b.
+Calls Joined(Calls a, const Calls& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 Calls Starting(const std::string& prefix)
 {
     Calls found;
@@ -366,12 +373,11 @@ TEST_F(PlayerFake, ASilentSessionIsGivenUpVisibly)
 TEST_F(PlayerFake, ASessionIsClosedOrGivenUp)
 {
     const Calls mute = {"volume.SetChannelVolume(0,0)", "volume.SetChannelVolume(1,0)"};
-    auto with = [](Calls a, const Calls& b) { a.insert(a.end(), b.begin(), b.end()); return a; };
     const struct { bool closes, picture; OAFilterState state; Calls calls; } cases[] = {
-        {true, false, State_Running, with(mute, {"session.Close", "source.Shutdown", "session.Shutdown"})},
-        {true, true, State_Running, with(mute, {"session.Pause", "session.Close", "source.Shutdown", "session.Shutdown"})},
-        {true, true, State_Paused, with(mute, {"session.Close", "source.Shutdown", "session.Shutdown"})},
-        {false, true, State_Running, with(mute, {"session.Pause", "session.Close", "volume.SetChannelVolume(0,0)",
+        {true, false, State_Running, Joined(mute, {"session.Close", "source.Shutdown", "session.Shutdown"})},
+        {true, true, State_Running, Joined(mute, {"session.Pause", "session.Close", "source.Shutdown", "session.Shutdown"})},
+        {true, true, State_Paused, Joined(mute, {"session.Close", "source.Shutdown", "session.Shutdown"})},
+        {false, true, State_Running, Joined(mute, {"session.Pause", "session.Close", "volume.SetChannelVolume(0,0)",
                                                  "volume.SetChannelVolume(1,0)", "source.Shutdown"})},
     };
     for (const auto& c : cases) {
@@ -407,9 +413,8 @@ TEST_F(PlayerFake, SessionSeeksAndPlaysKeepTheirState)
 {
     const Calls muted = {"volume.SetChannelVolume(0,0)", "volume.SetChannelVolume(1,0)"};
     const Calls level = {"volume.SetChannelVolume(0,562)", "volume.SetChannelVolume(1,562)"};
-    auto with = [](Calls a, const Calls& b) { a.insert(a.end(), b.begin(), b.end()); return a; };
     const struct { OAFilterState state; bool picture, seek; Calls calls; OAFilterState after; } cases[] = {
-        {State_Paused, false, true, with(with(muted, {"session.Stop", "session.Start", "session.Pause"}), level),
+        {State_Paused, false, true, Joined(Joined(muted, {"session.Stop", "session.Start", "session.Pause"}), level),
          State_Paused},
         {State_Running, false, true, {"session.Stop", "session.Start"}, State_Running},
         {State_Paused, true, false, {"session.Stop", "session.Start"}, State_Running},

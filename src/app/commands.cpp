@@ -113,6 +113,7 @@ BOOL Enqueue(const Command& command, const WCHAR* path)
 
 void CarryOut(const Command& command, const WCHAR* path)
 {
+    // Only the transport commands (open to stop) end a stop; a seek or a level keeps it.
     if (command.code <= CMD_STOP) g_stopAsked = command.code == CMD_STOP;
     switch (command.code) {
     case CMD_OPEN:
@@ -183,6 +184,14 @@ void EndPlayerOperation()
 {
     g_playerBusy = FALSE;
     if (g_waitingCount > 0) PostMessageW(g_mainWindow, WM_RUN_WAITING, 0, 0);
+}
+
+PlaybackShown PlaybackShownOutside()
+{
+    if (!PlayerHasMedia(&g_player)) return SHOWN_NO_FILE;  // no file, or the last open failed
+    if (g_player.filterState == State_Running) return SHOWN_PLAYING;
+    if (g_player.filterState == State_Paused && !g_stopAsked) return SHOWN_PAUSED;
+    return SHOWN_STOPPED;  // ended, stopped, or paused by a stop
 }
 
 BOOL PerformCommand(DWORD code, int argument, const WCHAR* path)

@@ -19,6 +19,12 @@ enum : DWORD {
 // show it stopped.
 extern BOOL g_stopAsked;
 
+// What Windows shows of the strip outside it (the media overlay, the
+// taskbar button): its bar's state, but that a stop, which pauses, shows
+// as stopped, as does the end.
+enum PlaybackShown { SHOWN_NO_FILE, SHOWN_PLAYING, SHOWN_PAUSED, SHOWN_STOPPED };
+PlaybackShown PlaybackShownOutside();
+
 // Posted to the strip when commands wait; the message loop runs them.
 const UINT WM_RUN_WAITING = WM_APP + 1;
 

@@ -49,21 +49,16 @@ void HandleKeyDown(WPARAM virtualKey)
 
 BOOL HandleAppCommand(LPARAM lParam)
 {
+    DWORD code;
     switch (GET_APPCOMMAND_LPARAM(lParam)) {
-    case APPCOMMAND_MEDIA_PLAY_PAUSE:
-        PerformCommand(CMD_TOGGLE, 0);
-        return TRUE;
-    case APPCOMMAND_MEDIA_PLAY:
-        PerformCommand(CMD_PLAY, 0);
-        return TRUE;
-    case APPCOMMAND_MEDIA_PAUSE:
-        PerformCommand(CMD_PAUSE, 0);
-        return TRUE;
-    case APPCOMMAND_MEDIA_STOP:
-        PerformCommand(CMD_STOP, 0);
-        return TRUE;
+    case APPCOMMAND_MEDIA_PLAY_PAUSE: code = CMD_TOGGLE; break;
+    case APPCOMMAND_MEDIA_PLAY: code = CMD_PLAY; break;
+    case APPCOMMAND_MEDIA_PAUSE: code = CMD_PAUSE; break;
+    case APPCOMMAND_MEDIA_STOP: code = CMD_STOP; break;
+    default: return FALSE;
     }
-    return FALSE;
+    PerformCommand(code, 0);
+    return TRUE;
 }
 
 void HandleMouseWheel(WPARAM wParam)

@@ -51,15 +51,11 @@ struct ButtonHandler : IButtonPressedHandler {
 
 ButtonHandler g_buttonHandler;
 
-// As the strip shows it (the bar's colours and the tooltip's word), but
-// that a stop, which pauses, shows as stopped.
-MediaPlaybackStatus PlaybackStatusNow()
-{
-    if (!PlayerHasMedia(&g_player)) return MediaPlaybackStatus_Closed;  // no file, or the last open failed
-    if (g_player.filterState == State_Running) return MediaPlaybackStatus_Playing;
-    if (g_player.filterState == State_Paused && !g_stopAsked) return MediaPlaybackStatus_Paused;
-    return MediaPlaybackStatus_Stopped;  // ended, stopped, or paused by a stop
-}
+// By what the strip shows outside it.
+const MediaPlaybackStatus STATUS_SHOWN[] = { MediaPlaybackStatus_Closed, MediaPlaybackStatus_Playing,
+                                             MediaPlaybackStatus_Paused, MediaPlaybackStatus_Stopped };
+// The commands of the buttons, by button: Play, Pause, Stop.
+const DWORD BUTTON_COMMANDS[] = { CMD_PLAY, CMD_PAUSE, CMD_STOP };
 
 // The controls' activation factory, through combase where Windows has it.
 ISystemMediaTransportControlsInterop* ActivateControls(ActivationFunction activate)
@@ -108,7 +104,7 @@ void CreateMediaControls(HWND strip, ActivationFunction activate)
 void UpdateMediaControls()
 {
     if (!g_mediaControls) return;
-    MediaPlaybackStatus status = PlaybackStatusNow();
+    MediaPlaybackStatus status = STATUS_SHOWN[PlaybackShownOutside()];
     if (status == g_shownStatus) return;
     g_shownStatus = status;  // first: a call that lets messages in must not bring it about twice
     g_mediaControls->put_PlaybackStatus(status);
@@ -136,17 +132,7 @@ void ShowMediaTitle()
 
 void HandleMediaButton(WPARAM button)
 {
-    switch (button) {
-    case SystemMediaTransportControlsButton_Play:
-        PerformCommand(CMD_PLAY, 0);
-        break;
-    case SystemMediaTransportControlsButton_Pause:
-        PerformCommand(CMD_PAUSE, 0);
-        break;
-    case SystemMediaTransportControlsButton_Stop:
-        PerformCommand(CMD_STOP, 0);
-        break;
-    }
+    if (button < sizeof BUTTON_COMMANDS / sizeof BUTTON_COMMANDS[0]) PerformCommand(BUTTON_COMMANDS[button], 0);
 }
 
 void ReleaseMediaControls()

@@ -3,7 +3,6 @@
 #include "app/main_window.h"
 #include "app/status.h"
 #include "core/state.h"
-#include "player/player.h"
 
 #include <shobjidl.h>
 
@@ -21,14 +20,12 @@ ITaskbarList3* g_taskbarList;
 TBPFLAG g_shownState;         // what the button was last given
 ULONGLONG g_shownStep;
 
-// As the strip shows it (its bar's colours, and its failure text), but
-// that a stop, which pauses, shows no progress.
+// By what the strip shows outside it; with no file, red after a failed open.
 TBPFLAG ProgressStateNow()
 {
-    if (!PlayerHasMedia(&g_player)) return g_failedOpen ? TBPF_ERROR : TBPF_NOPROGRESS;
-    if (g_player.filterState == State_Running) return TBPF_NORMAL;
-    if (g_player.filterState == State_Paused && !g_stopAsked) return TBPF_PAUSED;
-    return TBPF_NOPROGRESS;  // ended, stopped, or paused by a stop
+    const TBPFLAG STATE_SHOWN[] = { TBPF_NOPROGRESS, TBPF_NORMAL, TBPF_PAUSED, TBPF_NOPROGRESS };
+    PlaybackShown shown = PlaybackShownOutside();
+    return shown == SHOWN_NO_FILE && g_failedOpen ? TBPF_ERROR : STATE_SHOWN[shown];
 }
 
 // The position the last tick read over the length, in steps; all of them

@@ -21,10 +21,8 @@ BOOL FitsMediaPath(const WCHAR* path)
 void GiveUpUnless(Player* player, BOOL answered)
 {
     if (answered || !player->session) return;
-    WCHAR path[MEDIA_PATH_CAPACITY];
-    CopyText(path, MEDIA_PATH_CAPACITY, g_mediaPath);
     SessionGiveUp(player);
-    ShowOpenFailure(path);
+    ShowOpenFailure(g_mediaPath);
 }
 
 } // namespace

@@ -429,14 +429,12 @@ BOOL TrySession(Player* player, const WCHAR* path, int kinds, int* found)
 // from a pixel narrower, it plays on. Windows' takes the rectangle back.
 void RefitPicture(Player* player)
 {
-    IMFVideoDisplayControl* display = player->videoDisplay;
-    if (!display) return;
-    RECT client;
-    GetClientRect(player->sessionVideo, &client);
-    --client.right;
-    display->SetVideoPosition(nullptr, &client);
-    ++client.right;
-    display->SetVideoPosition(nullptr, &client);
+    if (!player->videoDisplay) return;
+    RECT narrower;
+    GetClientRect(player->sessionVideo, &narrower);
+    --narrower.right;
+    player->videoDisplay->SetVideoPosition(nullptr, &narrower);
+    FitPicture(player->sessionVideo);
 }
 
 // A session takes a new place only from the stopped state: stop, then
@@ -498,8 +496,9 @@ BOOL SessionSeekTo(Player* player, LONGLONG position)
     LONGLONG leadIn = player->sessionVideo ? LEAD_IN_MS * (MEDIA_TIME_PER_SECOND / 1000) : 0;
     SetStreamVolume(player->sessionVolume, 0);
     BOOL answered = RestartAt(player, position > leadIn ? position - leadIn : 0);
-    for (DWORD start = GetTickCount(); answered && leadIn && GetTickCount() - start < LEAD_IN_MS;)
-        SleepLettingSendsIn(LEAD_IN_MS);
+    for (DWORD start = GetTickCount(), waited = 0; answered && leadIn && waited < LEAD_IN_MS;
+         waited = GetTickCount() - start)
+        SleepLettingSendsIn(LEAD_IN_MS - waited);
     answered = answered && SessionPause(player);
     SetStreamVolume(player->sessionVolume, AmplitudeOf(player->volume));
     return answered;
