@@ -45,6 +45,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     ShowWindow(g_mainWindow, SW_SHOWNORMAL);
     UpdateWindow(g_mainWindow);  // paint now, not after COM and the graph have started
     SetTimer(g_mainWindow, TICK_TIMER_ID, TICK_INTERVAL_MS, nullptr);
+    FindWineVersion();  // what a Wine needs is done only there
     CoInitialize(nullptr);
     PlayerCreate(&g_player, g_mainWindow);
 

@@ -21,6 +21,7 @@ int g_flickerSeed = 1;
 int g_wheelDelta;
 int g_stripDpi = USER_DEFAULT_SCREEN_DPI;
 BOOL g_playerBusy;
+int g_wineVersion;
 
 int ScaleForDpi(int pixels96)
 {
@@ -42,6 +43,23 @@ int WindowDpi(HWND window)
         ReleaseDC(nullptr, screen);
     }
     return dpi;
+}
+
+// Wine's ntdll exports wine_get_version, which Windows' never has; it
+// answers "8.0", "10.0~rc1" and the like.
+void FindWineVersion()
+{
+    typedef const char*(CDECL * VersionFunction)();
+    auto version = reinterpret_cast<VersionFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll"), "wine_get_version")));
+    const char* text = version ? version() : nullptr;
+    if (!text) return;
+    int major = 0, minor = 0;
+    while (*text >= '0' && *text <= '9') major = major * 10 + (*text++ - '0');
+    if (*text == '.') {
+        while (*++text >= '0' && *text <= '9') minor = minor * 10 + (*text - '0');
+    }
+    g_wineVersion = major * 100 + (minor < 100 ? minor : 99);
 }
 
 DWORD SleepLettingSendsIn(DWORD milliseconds)

@@ -49,6 +49,12 @@ extern int g_wheelDelta;    // wheel movement not yet a whole notch
 // whatever WM_DPICHANGED says after a move to another screen.
 extern int g_stripDpi;
 
+// Wine's version as major * 100 + minor (800 for 8.0, 1000 for 10.0), or
+// 0 on Windows: what a Wine needs, and Windows does not, is done only where
+// it is found. FindWineVersion sets it once, at start-up.
+extern int g_wineVersion;
+void FindWineVersion();
+
 // TRUE while a player operation runs. Graph calls can deliver messages sent
 // by other threads and processes; whatever arrives meanwhile waits its turn.
 extern BOOL g_playerBusy;

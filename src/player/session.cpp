@@ -7,6 +7,7 @@
 #include "player/session.h"
 #include "core/state.h"
 #include "core/system_library.h"
+#include "player/video_window.h"
 
 #include <mfapi.h>
 #include <mferror.h>
@@ -42,8 +43,6 @@ const DWORD LEAD_IN_MS = 200;
 const DWORD SESSION_POLL_MS = 10;
 // What a wait reports when the session stayed silent.
 const HRESULT SESSION_SILENT = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
-
-const WCHAR VIDEO_CLASS_NAME[] = L"TallyvoxVideo";
 
 // The kinds of streams a session plays.
 const int SOUND = 1;
@@ -153,98 +152,6 @@ BOOL StartAt(Player* player, const LONGLONG* position)
     }
     player->session->Start(&TIME_FORMAT_DEFAULT, &start);
     return Settle(player, MESessionStarted, State_Running);
-}
-
-// The display of the session that plays, when window is its window: a
-// window given up with its session keeps nothing of the next one's.
-IMFVideoDisplayControl* DisplayOf(HWND window)
-{
-    return window == g_player.sessionVideo ? g_player.videoDisplay : nullptr;
-}
-
-// The picture fills the client area. Wine 8's renderer shows no more frames
-// once its rectangle changes while it plays: the open fits it before the
-// start, and only a user's resize changes it later.
-void FitPicture(HWND window)
-{
-    IMFVideoDisplayControl* display = DisplayOf(window);
-    if (!display) return;
-    RECT client;
-    GetClientRect(window, &client);
-    display->AddRef();  // held across the call: a command that arrives inside it may close the file
-    display->SetVideoPosition(nullptr, &client);
-    display->Release();
-}
-
-// Windows' renderer draws its last picture again; Wine's cannot (E_NOTIMPL),
-// and black is better than what was there.
-void PaintPicture(HWND window)
-{
-    PAINTSTRUCT paint;
-    BeginPaint(window, &paint);
-    HRESULT drawn = E_POINTER;
-    if (IMFVideoDisplayControl* display = DisplayOf(window)) {
-        display->AddRef();
-        drawn = display->RepaintVideo();
-        display->Release();
-    }
-    if (FAILED(drawn)) FillRect(paint.hdc, &paint.rcPaint, HBRUSH(GetStockObject(BLACK_BRUSH)));
-    EndPaint(window, &paint);
-}
-
-LRESULT CALLBACK VideoWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_SIZE:
-        if (wParam != SIZE_MINIMIZED) FitPicture(window);  // a minimized window has no room to fit
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;  // the paint covers every pixel
-    case WM_PAINT:
-        PaintPicture(window);
-        return 0;
-    case WM_CLOSE:  // as DirectShow's renderer does: the window goes, the sound plays on
-        ShowWindow(window, SW_HIDE);
-        if (window == g_player.sessionVideo) NoteEvent(&g_player, EC_USERABORT);
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-// A hidden top-level window with the file name as its caption: the video
-// renderer draws into it, and it shows once the session has started.
-HWND CreateVideoWindow(const WCHAR* path)
-{
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = VideoWndProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = VIDEO_CLASS_NAME;
-    RegisterClassW(&windowClass);  // fails harmlessly once registered
-    return CreateWindowExW(0, VIDEO_CLASS_NAME, FileNamePart(path), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, windowClass.hInstance,
-                           nullptr);
-}
-
-// Sizes the video window to the video, at its own DPI where Windows tells
-// it (10 version 1607 on), docks it when asked, and fits the picture.
-void PlaceVideoWindow(Player* player)
-{
-    HWND window = player->sessionVideo;
-    SIZE video;
-    if (SUCCEEDED(player->videoDisplay->GetNativeVideoSize(&video, nullptr)) && video.cx > 0 && video.cy > 0) {
-        RECT outer = { 0, 0, video.cx, video.cy };
-        auto adjustForDpi = reinterpret_cast<decltype(&AdjustWindowRectExForDpi)>(
-            FindUser32Function("AdjustWindowRectExForDpi"));
-        if (adjustForDpi) adjustForDpi(&outer, WS_OVERLAPPEDWINDOW, FALSE, 0, WindowDpi(window));
-        else AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
-        RECT placed;
-        GetWindowRect(window, &placed);
-        long left = placed.left, top = placed.top, width = outer.right - outer.left, height = outer.bottom - outer.top;
-        if (g_dockSide >= 0) PlaceInDock(&left, &top, &width, &height);
-        SetWindowPos(window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    FitPicture(window);  // also when the size did not change, and so sent no WM_SIZE
 }
 
 // Adds a branch from stream to the renderer that activate makes.
@@ -422,19 +329,6 @@ BOOL TrySession(Player* player, const WCHAR* path, int kinds, int* found)
     if (result == SESSION_SILENT) SessionGiveUp(player);
     else EndSession(player, topologySet);
     return FALSE;
-}
-
-// Wine 8's renderer draws one frame, and no more, after its session starts
-// again, unless its rectangle changed while the session stood: fitted anew
-// from a pixel narrower, it plays on. Windows' takes the rectangle back.
-void RefitPicture(Player* player)
-{
-    if (!player->videoDisplay) return;
-    RECT narrower;
-    GetClientRect(player->sessionVideo, &narrower);
-    --narrower.right;
-    player->videoDisplay->SetVideoPosition(nullptr, &narrower);
-    FitPicture(player->sessionVideo);
 }
 
 // A session takes a new place only from the stopped state: stop, then

@@ -25,4 +25,6 @@ inline void RestoreProductGlobals()
     g_stripDpi = USER_DEFAULT_SCREEN_DPI;
     g_failedOpen = FALSE;
     g_stopAsked = FALSE;
+    g_wineVersion = 0;  // a test may have played Windows
+    FindWineVersion();
 }

@@ -1,6 +1,11 @@
 #include "window_helpers.h"
 
+#include "core/state.h"
+
 #include <wchar.h>
+
+// The product finds its Wine at start-up; the test programs, before their first test.
+static const bool g_wineFound = (FindWineVersion(), true);
 
 void PumpMessages()
 {
