@@ -113,15 +113,17 @@ TEST(Overlap, LaunchesStartedTogetherMakeOneStripThatDoesWhatTheyAsk)
     }
 }
 
-// The video windows of the strip's process: how many, and the caption of a visible one.
+// The video windows of the strip's process that show, and the caption of one
+// (under Wine 8 those set aside stay, hidden).
 int VideoWindows(const Launch& strip, std::wstring* shown)
 {
     int count = 0;
     for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"TallyvoxVideo", nullptr)) != nullptr;) {
-        if (!strip.Owns(window)) continue;
+        if (!strip.Owns(window) || !IsWindowVisible(window)) continue;
         ++count;
         WCHAR caption[64] = L"";
-        if (IsWindowVisible(window)) GetWindowTextW(window, caption, 64), *shown = caption;
+        GetWindowTextW(window, caption, 64);
+        *shown = caption;
     }
     return count;
 }
@@ -153,7 +155,8 @@ TEST(Overlap, FastOpensOverAPlayingVideo)
     COPYDATASTRUCT record = { CMD_PAUSE, sizeof L"", const_cast<WCHAR*>(L"") };
     DWORD_PTR answer = 0;
     EXPECT_TRUE(SendMessageTimeoutW(window, WM_COPYDATA, 0, LPARAM(&record), SMTO_NORMAL, 5000, &answer) && answer == 1);
-    EXPECT_TRUE(WaitBand(window, band, Paused)) << band;
+    // The last open may still have been on its way: paused however little it played.
+    EXPECT_TRUE(WaitBand(window, band, [](const Band& b) { return b.right == OLIVE; })) << band;
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(0u, strip.WaitExit(5000));
     DestroyWindow(target);

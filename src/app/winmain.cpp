@@ -70,9 +70,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
     ReleaseMediaControls();
     ReleaseTaskbarProgress();
-    PlayerRelease(&g_player);
+    BOOL allReleased = PlayerShutdown(&g_player);
     if (g_stripFont) DeleteObject(g_stripFont);
-    CoUninitialize();
+    // Sessions left alive go with the process: COM torn down under them
+    // crashed Wine's end of it now and then.
+    if (allReleased) CoUninitialize();
     return 0;
 }
 

@@ -16,13 +16,11 @@ BOOL FitsMediaPath(const WCHAR* path)
     return FALSE;
 }
 
-// A session that stopped answering is given up where the user sees it: the
-// file's lines read "failed:", with nothing left open.
-void GiveUpUnless(Player* player, BOOL answered)
+// A file the session lost shows as a file that failed: its lines read
+// "failed:", with nothing left open.
+void ShowUnlessKept(BOOL kept)
 {
-    if (answered || !player->session) return;
-    SessionGiveUp(player);
-    ShowOpenFailure(g_mediaPath);
+    if (!kept) ShowOpenFailure(g_mediaPath);
 }
 
 } // namespace
@@ -48,13 +46,13 @@ void PlayerWaitState(Player* player)
 
 void PlayerPause(Player* player)
 {
-    if (player->session) GiveUpUnless(player, SessionPause(player));
+    if (player->session) ShowUnlessKept(SessionPause(player));
     if (player->graph) GraphPause(player);
 }
 
 void PlayerPlay(Player* player)
 {
-    if (player->session) GiveUpUnless(player, SessionPlay(player));
+    if (player->session) ShowUnlessKept(SessionPlay(player));
     if (player->graph) GraphPlay(player);
 }
 
@@ -79,6 +77,7 @@ void PlayerHandleEvents(Player* player)
 void PlayerPollEvents(Player* player)
 {
     if (player->session) SessionHandleEvents(player);
+    SessionTendParked();
 }
 
 void PlayerStop(Player* player)
@@ -92,12 +91,18 @@ void PlayerRelease(Player* player)
     GraphRelease(player);
 }
 
+BOOL PlayerShutdown(Player* player)
+{
+    PlayerRelease(player);
+    return SessionReleaseParked();
+}
+
 void PlayerSeekTo(Player* player, LONGLONG position)
 {
     if (!player->session && !(player->graph && player->seeking)) return;
     if (position > g_duration && g_duration > 0) position = g_duration;  // no duration: the graph knows the end
     if (position < 0) position = 0;
-    if (player->session) GiveUpUnless(player, SessionSeekTo(player, position));
+    if (player->session) ShowUnlessKept(SessionSeekTo(player, position));
     else GraphSeekTo(player, position);
 }
 

@@ -20,10 +20,14 @@ void PlayerPlay(Player* player);
 void PlayerTogglePause(Player* player);
 void PlayerHandleEvents(Player* player);
 // The tick's share of the drain: Media Foundation posts no notification, so
-// a session's events are read here; a graph's come with WM_GRAPHNOTIFY.
+// a session's events are read here, and parked sessions looked at; a
+// graph's come with WM_GRAPHNOTIFY.
 void PlayerPollEvents(Player* player);
 void PlayerStop(Player* player);
 void PlayerRelease(Player* player);
+// At the strip's end: the file, and whatever sessions were parked. FALSE
+// when sessions are left alive, to go with the process.
+BOOL PlayerShutdown(Player* player);
 
 // The place playback has reached, 100-ns units; FALSE when it cannot be read.
 BOOL PlayerGetPosition(Player* player, LONGLONG* position);

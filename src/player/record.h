@@ -40,7 +40,7 @@ struct Player {
     IMFAudioStreamVolume* sessionVolume = nullptr;
     IMFVideoDisplayControl* videoDisplay = nullptr;
     HWND sessionVideo = nullptr;  // the session's video window, ours
-    BOOL sessionGivenUp = FALSE;  // Media Foundation is not turned to again in this run
+    LONGLONG pausedAt = 0;        // where a paused session stands, 100-ns units
 };
 
 extern Player g_player;

@@ -3,7 +3,8 @@
 // streams, give it to a media session, start, and at the end close the
 // session and shut both down. The session's events are read on the GUI
 // thread without a callback object: by the tick, and by the bounded waits
-// after each request.
+// after each request. Every request's result is read: one the session
+// refuses on the spot is never waited for.
 #include "player/session.h"
 #include "core/state.h"
 #include "core/system_library.h"
@@ -24,22 +25,24 @@ const GUID VIDEO_RENDER_SERVICE = { 0x1092a86c, 0xab1a, 0x459a, { 0xa3, 0x36, 0x
 const GUID STREAM_VOLUME_SERVICE = { 0xf8b5fa2f, 0x32ef, 0x46f5, { 0xb1, 0x72, 0x13, 0x21, 0x21, 0x2f, 0xb2, 0xc4 } };
 // MF_TOPOLOGY_ENUMERATE_SOURCE_TYPES: the loader may try every type a source
 // offers, not only its current one. Wine's sources offer their video
-// decoded as I420 first, which the video renderer refuses, and NV12 later.
+// decoded as I420 first, which the video renderer refuses, and NV12 later;
+// Windows' offer it compressed, and the loader adds the decoder as ever.
 const GUID ENUMERATE_SOURCE_TYPES = { 0x6248c36d, 0x5d0b, 0x4f40, { 0xa0, 0xbb, 0xb0, 0xb3, 0x05, 0xf7, 0x76, 0x98 } };
 const GUID TIME_FORMAT_DEFAULT = {};
 
-// A request the session leaves unanswered for this long of its own time is
-// given up: every wait ends.
+// A request the session leaves unanswered for this long of its own time
+// has not been taken: the session is parked.
 const DWORD SESSION_WAIT_MS = 5000;
 // However long others keep the strip answering them inside a wait.
 const DWORD SESSION_WAIT_LIMIT_MS = 30000;
-// Closing takes a session milliseconds; one that takes longer has stuck.
-const DWORD CLOSE_WAIT_MS = 2000;
-// How long a picture is given to pause, and then to settle, before its session closes.
-const DWORD SETTLE_MS = 100;
-// How long a paused picture plays, unheard, up to a new place: Wine's
-// renderer drew an MP4's frame there only after some 200 ms.
-const DWORD LEAD_IN_MS = 200;
+// As long as Microsoft's player waits for a session to close.
+const DWORD CLOSE_WAIT_MS = 5000;
+// How long the strip's end waits for parked sessions to close.
+const DWORD PARKED_EXIT_WAIT_MS = 2000;
+// How long a paused picture plays, unheard, up to a new place under Wine,
+// whose renderers draw the first frame some 200 ms after a start (250 ms
+// for a new session's MP4, measured).
+const DWORD LEAD_IN_MS = 400;
 const DWORD SESSION_POLL_MS = 10;
 // What a wait reports when the session stayed silent.
 const HRESULT SESSION_SILENT = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
@@ -47,6 +50,69 @@ const HRESULT SESSION_SILENT = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
 // The kinds of streams a session plays.
 const int SOUND = 1;
 const int PICTURE = 2;
+
+// What became of a request.
+enum Answer { ANSWERED, REFUSED, SILENT };
+
+// What a session holds: its interfaces, a reference each, and its picture's window.
+struct SessionParts {
+    IMFMediaSession* session;
+    IMFMediaSource* source;
+    IMFPresentationClock* clock;
+    IMFAudioStreamVolume* volume;
+    IMFVideoDisplayControl* display;
+    HWND window;
+};
+
+// Sessions off the strip, muted, their windows hidden: parked ones, which
+// stopped answering, each released once it answers and has closed; and
+// Wine 8's pictures set aside, closed only at the strip's end.
+struct KeptSession {
+    SessionParts parts;
+    BOOL closing;   // its Close was asked
+    BOOL setAside;  // answering, but not to be stopped before the end
+};
+const int KEPT_CAPACITY = 32;
+KeptSession g_keptSessions[KEPT_CAPACITY];
+// Sessions taken off the strip with no room left to keep them: they live
+// to the process's end.
+int g_sessionsLeft;
+
+// Where a session starts when it takes over from another of the same file
+// (Wine 8, below): the place, the old window's rectangle, and whether it
+// was shown, and paused.
+struct Reopening {
+    LONGLONG position;
+    RECT window;
+    BOOL shown;
+    BOOL paused;
+};
+
+// What a Wine needs and Windows does not, each measured (the README has
+// the table); Wine 9 was not measured and is taken for 8.
+BOOL IsWine8() { return g_wineVersion != 0 && g_wineVersion < 1000; }
+
+// Wine 8's video renderer deadlocks, now and then, when its clock stops
+// (a close 5 times in 100, the end 6 in 100, a stop just after a start
+// nearly every time), and the stuck session then holds Media Foundation's
+// work queue for the rest of the process. A picture's session there is
+// never stopped: what would stop it opens the file afresh in a new session
+// where it is to go on, and the old one is set aside, paused.
+BOOL NeverStopsPicture(const Player* player) { return IsWine8() && player->sessionVideo; }
+// The same renderer's end is a stop too: its picture is paused just before.
+const LONGLONG PAUSE_BEFORE_END = 3000000;
+
+// Wine's renderers (8 and 10) draw the frame at a new place only some
+// 200 ms after the start there; Windows' draws it as it starts.
+BOOL LeadsIntoPausedSeek(const Player* player) { return g_wineVersion != 0 && player->sessionVideo; }
+
+// Wine's sessions never answer a start at a new place from the paused
+// state (8 and 10), nor in 8 while they run: there they are stopped first.
+BOOL StopsToSeek(const Player* player) { return player->filterState == State_Paused ? g_wineVersion != 0 : IsWine8(); }
+
+// A session stuck in Wine holds a thread of its work queue for good, and
+// the next source then waits for ever: none is made while one is parked.
+BOOL StuckSessionBlocksOthers() { return g_wineVersion != 0; }
 
 // Windows N editions have no Media Foundation until the user adds it, and a
 // call into a missing DLL would raise the delay-load exception: look first.
@@ -85,6 +151,9 @@ BOOL SetStreamVolume(IMFAudioStreamVolume* volume, float amplitude)
     }
     return channels != 0;
 }
+
+void Mute(Player* player) { SetStreamVolume(player->sessionVolume, 0); }
+void Unmute(Player* player) { SetStreamVolume(player->sessionVolume, AmplitudeOf(player->volume)); }
 
 // The end, or an error that ended playback, marked as DirectShow marks them
 // (EC_COMPLETE, EC_ERRORABORT).
@@ -131,27 +200,71 @@ HRESULT AwaitEvent(Player* player, MediaEventType wanted, DWORD silenceMs)
     }
 }
 
-// Waits for the event that ends a request, recording the state it reached;
-// FALSE when the session stayed silent.
-BOOL Settle(Player* player, MediaEventType wanted, OAFilterState reached)
+// Waits for the event that ends a request the session was given, taken
+// says how it took it, and records the state it reached.
+Answer Settle(Player* player, HRESULT taken, MediaEventType wanted, OAFilterState reached)
 {
+    if (FAILED(taken)) return REFUSED;
     HRESULT status = AwaitEvent(player, wanted, SESSION_WAIT_MS);
-    if (SUCCEEDED(status)) player->filterState = reached;
-    return status != SESSION_SILENT;
+    if (status == SESSION_SILENT) return SILENT;
+    if (FAILED(status)) return REFUSED;
+    player->filterState = reached;
+    return ANSWERED;
 }
 
-// Starts at position, or where it stands when position is null.
-BOOL StartAt(Player* player, const LONGLONG* position)
+// Starts at position, or goes on from a pause when position is null. An
+// end told while it starts is the last run's, told late (Wine 8's after a
+// missed end): once started, it has not ended.
+Answer StartAt(Player* player, const LONGLONG* position)
 {
     PROPVARIANT start;
     start.vt = VT_EMPTY;
     if (position) {
         start.vt = VT_I8;
         start.hVal.QuadPart = *position;
-        player->ended = FALSE;
     }
-    player->session->Start(&TIME_FORMAT_DEFAULT, &start);
-    return Settle(player, MESessionStarted, State_Running);
+    Answer answer = Settle(player, player->session->Start(&TIME_FORMAT_DEFAULT, &start), MESessionStarted, State_Running);
+    if (answer == ANSWERED) player->ended = FALSE;
+    return answer;
+}
+
+// A stop that is refused finds the session stopped already: a stop of a
+// stopped session does nothing.
+Answer Stop(Player* player)
+{
+    Answer answer = Settle(player, player->session->Stop(), MESessionStopped, State_Stopped);
+    if (answer == REFUSED) player->filterState = State_Stopped;
+    return answer == REFUSED ? ANSWERED : answer;
+}
+
+// A session stops by itself only at its end: one stopped without saying
+// so (Wine 8's, now and then, for a picture) has ended all the same.
+BOOL StoppedAtItsEnd(Player* player)
+{
+    MFCLOCK_STATE state;
+    if (!player->ended && player->clock && SUCCEEDED(player->clock->GetState(0, &state)) &&
+        state == MFCLOCK_STATE_STOPPED)
+        NoteEnd(player, EC_COMPLETE);
+    return player->ended;
+}
+
+// Pauses the session, which then stands at position, or where its clock
+// stopped when position is null. One that has reached its end meanwhile
+// is left standing there, in the state afterEnd (paused: play replays).
+Answer PauseAt(Player* player, const LONGLONG* position, OAFilterState afterEnd)
+{
+    // The clock is read on both sides of the pause: Wine's reads 0 now and
+    // then as its pause is told.
+    MFTIME before = 0, after = 0;
+    if (player->clock) player->clock->GetTime(&before);
+    Answer answer = Settle(player, player->session->Pause(), MESessionPaused, State_Paused);
+    if (answer == REFUSED && StoppedAtItsEnd(player)) {
+        player->filterState = afterEnd;
+        return ANSWERED;
+    }
+    if (player->clock) player->clock->GetTime(&after);
+    player->pausedAt = position ? *position : after > before ? after : before;
+    return answer;
 }
 
 // Adds a branch from stream to the renderer that activate makes.
@@ -253,149 +366,298 @@ HRESULT SetUpSession(Player* player, const WCHAR* path, int kinds, int* found)
     return AwaitEvent(player, MESessionTopologySet, SESSION_WAIT_MS);
 }
 
-// Gives back the session's interfaces: they are not to be called again.
-void ForgetSession(Player* player)
+// Takes the session's parts out of the record, which then holds none.
+SessionParts TakeParts(Player* player)
 {
-    ReleaseInterface(player->videoDisplay);
-    ReleaseInterface(player->sessionVolume);
-    ReleaseInterface(player->clock);
-    ReleaseInterface(player->source);
-    ReleaseInterface(player->session);
+    SessionParts parts = { player->session, player->source, player->clock, player->sessionVolume,
+                           player->videoDisplay, player->sessionVideo };
+    player->session = nullptr;
+    player->source = nullptr;
+    player->clock = nullptr;
+    player->sessionVolume = nullptr;
+    player->videoDisplay = nullptr;
     player->sessionVideo = nullptr;
     player->filterState = State_Stopped;
     player->ended = FALSE;
+    return parts;
+}
+
+// Shuts the source and the session down, gives back every reference, and
+// only then destroys the window the picture was drawn into.
+void ShutDown(SessionParts parts)
+{
+    if (parts.source) parts.source->Shutdown();
+    if (parts.session) parts.session->Shutdown();
+    ReleaseInterface(parts.display);
+    ReleaseInterface(parts.volume);
+    ReleaseInterface(parts.clock);
+    ReleaseInterface(parts.source);
+    ReleaseInterface(parts.session);
+    if (parts.window) DestroyWindow(parts.window);
+}
+
+// Under Wine a source left reading crashed the process at its end.
+void StopReading(IMFMediaSource* source)
+{
+    if (g_wineVersion && source) source->Shutdown();
+}
+
+// Takes a session off the strip, muted and hidden, with everything it
+// holds, and keeps it until it can be closed, without a call that could
+// block on it; with no room left it goes with the process.
+void Keep(Player* player, BOOL closing, BOOL setAside)
+{
+    Mute(player);
+    if (player->sessionVideo) ShowWindow(player->sessionVideo, SW_HIDE);
+    SessionParts parts = TakeParts(player);
+    for (KeptSession& kept : g_keptSessions) {
+        if (kept.parts.session) continue;
+        kept.parts = parts;
+        kept.closing = closing;
+        kept.setAside = setAside;
+        return;
+    }
+    StopReading(parts.source);
+    ++g_sessionsLeft;
+}
+
+// A session that stopped answering, stuck perhaps: its source stops at
+// once. closing: its Close was asked already.
+void Park(Player* player, BOOL closing = FALSE)
+{
+    StopReading(player->source);
+    Keep(player, closing, FALSE);
+}
+
+// Wine 8: a session is set aside paused rather than stopped; a running one
+// that does not answer even a pause is stuck, and parked. A paused one is
+// not asked again: a pause of a pause may go unanswered there.
+void SetAside(Player* player)
+{
+    if (player->filterState == State_Running &&
+        Settle(player, player->session->Pause(), MESessionPaused, State_Paused) == SILENT)
+        Park(player);
+    else
+        Keep(player, FALSE, TRUE);
 }
 
 // Closes the session, then shuts the source and the session down, and only
-// then destroys the window the picture was drawn into. Wine 8's video
-// renderer deadlocks, now and then, when the clock stops under it while it
-// draws: as its session closed under a moving picture, 3 times in 100
-// (measured), and under a picture paused first and left to settle, about 1
-// in 100 on an idle machine. The deadlock is on a thread of the platform's:
-// the Close is not answered, and the session is given up. Shutting the
-// renderer down before the close deadlocked on our own thread instead, and
-// on a busy machine crashed the process. A session whose topology failed
-// never answers a Close, and goes without.
+// then destroys the window the picture was drawn into. A session whose
+// topology failed never answers a Close, and goes without; one that does
+// not close in time is parked.
 void EndSession(Player* player, BOOL topologySet)
 {
-    SetStreamVolume(player->sessionVolume, 0);  // nothing more is heard of it
-    if (topologySet) {
-        if (player->sessionVideo && player->filterState == State_Running) {
-            player->session->Pause();
-            AwaitEvent(player, MESessionPaused, SETTLE_MS);
-            SleepLettingSendsIn(SETTLE_MS);
-        }
-        player->session->Close();
-        if (AwaitEvent(player, MESessionClosed, CLOSE_WAIT_MS) == SESSION_SILENT) {
-            SessionGiveUp(player);
-            return;
-        }
+    Mute(player);
+    if (topologySet && NeverStopsPicture(player)) {
+        SetAside(player);
+        return;
     }
-    if (player->source) player->source->Shutdown();
-    if (player->session) player->session->Shutdown();
-    HWND window = player->sessionVideo;
-    ForgetSession(player);
-    if (window) DestroyWindow(window);
+    if (topologySet && SUCCEEDED(player->session->Close()) &&
+        AwaitEvent(player, MESessionClosed, CLOSE_WAIT_MS) == SESSION_SILENT) {
+        Park(player, TRUE);
+        return;
+    }
+    ShutDown(TakeParts(player));
 }
 
-// One try at playing the streams of kinds in path: TRUE when they play,
-// with a new source and session; otherwise nothing is left. found gets the
-// kinds the file has.
-BOOL TrySession(Player* player, const WCHAR* path, int kinds, int* found)
+// What a request's answer leaves of the file: TRUE while the session plays
+// it on. One that refused what it must take is ended, one that stayed
+// silent parked; either way the strip has lost the file.
+BOOL Keeps(Player* player, Answer answer)
 {
-    HRESULT result = SetUpSession(player, path, kinds, found);
-    BOOL topologySet = SUCCEEDED(result);
-    if (topologySet) {
-        IMFClock* clock;
-        if (SUCCEEDED(player->session->GetClock(&clock))) {
-            clock->QueryInterface(IID_PPV_ARGS(&player->clock));
-            clock->Release();
-        }
-        MFGetService(player->session, STREAM_VOLUME_SERVICE, IID_PPV_ARGS(&player->sessionVolume));
-        SessionSetVolume(player, player->volume);
-        // Resolved, the topology has its renderers: the picture's size is known before the first frame.
-        if (player->sessionVideo &&
-            SUCCEEDED(MFGetService(player->session, VIDEO_RENDER_SERVICE, IID_PPV_ARGS(&player->videoDisplay)))) {
-            PlaceVideoWindow(player);
-        }
-        if (!StartAt(player, nullptr)) result = SESSION_SILENT;
-        else if (player->filterState != State_Running) result = E_FAIL;
-    }
-    if (SUCCEEDED(result)) {
-        if (player->sessionVideo) ShowWindow(player->sessionVideo, SW_SHOWNOACTIVATE);
-        NoteEvent(player, EC_CLOCK_CHANGED);  // line 2 as a graph's start writes it
-        return TRUE;
-    }
-    if (result == SESSION_SILENT) SessionGiveUp(player);
-    else EndSession(player, topologySet);
+    if (answer == ANSWERED) return TRUE;
+    if (answer == SILENT) Park(player);
+    else EndSession(player, TRUE);
     return FALSE;
 }
 
-// A session takes a new place only from the stopped state: stop, then
-// start there. At the end it is stopped already.
-BOOL RestartAt(Player* player, LONGLONG position)
+// Shows the picture where it is to be before the first frame: a rectangle
+// that changes under a moving picture stops Wine's renderer.
+void PlacePicture(Player* player, const Reopening* again)
 {
-    if (!player->ended) {
-        player->session->Stop();
-        if (!Settle(player, MESessionStopped, State_Stopped)) return FALSE;
+    if (!again) {
+        PlaceVideoWindow(player);
+        return;
     }
-    RefitPicture(player);
-    return StartAt(player, &position);
+    const RECT& window = again->window;
+    SetWindowPos(player->sessionVideo, nullptr, window.left, window.top, window.right - window.left,
+                 window.bottom - window.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    FitPicture(player->sessionVideo);
+}
+
+// One try at playing the streams of kinds in path, from its start or as
+// again says: TRUE when they play, with a new source and session;
+// otherwise nothing is left. found gets the kinds the file has.
+BOOL TrySession(Player* player, const WCHAR* path, int kinds, int* found, const Reopening* again)
+{
+    HRESULT result = SetUpSession(player, path, kinds, found);
+    if (result == SESSION_SILENT) {
+        Park(player);
+        return FALSE;
+    }
+    if (FAILED(result)) {
+        EndSession(player, FALSE);
+        return FALSE;
+    }
+    IMFClock* clock;
+    if (SUCCEEDED(player->session->GetClock(&clock))) {
+        clock->QueryInterface(IID_PPV_ARGS(&player->clock));
+        clock->Release();
+    }
+    MFGetService(player->session, STREAM_VOLUME_SERVICE, IID_PPV_ARGS(&player->sessionVolume));
+    if (again && again->paused) Mute(player);  // it plays up to its place unheard
+    else SessionSetVolume(player, player->volume);
+    // Resolved, the topology has its renderers: the picture's size is known.
+    if (player->sessionVideo &&
+        SUCCEEDED(MFGetService(player->session, VIDEO_RENDER_SERVICE, IID_PPV_ARGS(&player->videoDisplay)))) {
+        PlacePicture(player, again);
+    }
+    // A picture taking over shows, and is painted, before its first frame:
+    // paused, it draws that one frame only, which a later paint would cover.
+    BOOL showsFirst = player->sessionVideo && again && again->shown;
+    if (showsFirst) ShowWindow(player->sessionVideo, SW_SHOWNOACTIVATE), UpdateWindow(player->sessionVideo);
+    if (!Keeps(player, StartAt(player, again ? &again->position : nullptr))) return FALSE;
+    if (player->sessionVideo && !again) ShowWindow(player->sessionVideo, SW_SHOWNOACTIVATE);
+    NoteEvent(player, EC_CLOCK_CHANGED);  // line 2 as a graph's start writes it
+    return TRUE;
+}
+
+// Every stream first. Where that fails and the file has both kinds, the
+// sound alone, then the picture alone, each from a new source and session:
+// a failed session answers no more.
+BOOL OpenSession(Player* player, const WCHAR* path, const Reopening* again)
+{
+    const int tries[] = { SOUND | PICTURE, SOUND, PICTURE };
+    int found = 0;
+    for (int kinds : tries) {
+        if (TrySession(player, path, kinds, &found, again)) return TRUE;
+        if (found != (SOUND | PICTURE)) return FALSE;
+    }
+    return FALSE;
+}
+
+// A parked session under Wine may hold a work thread of Media Foundation.
+BOOL StuckSessionBlocks()
+{
+    for (const KeptSession& kept : g_keptSessions) {
+        if (kept.parts.session && !kept.setAside && StuckSessionBlocksOthers()) return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL AnyKept()
+{
+    for (const KeptSession& kept : g_keptSessions) {
+        if (kept.parts.session) return TRUE;
+    }
+    return FALSE;
+}
+
+// Wine 8: the file afresh from position in a session of its own, its
+// picture where the last one was; the last session is set aside.
+BOOL Reopen(Player* player, LONGLONG position, BOOL paused)
+{
+    Reopening again = { position, {}, IsWindowVisible(player->sessionVideo), paused };
+    GetWindowRect(player->sessionVideo, &again.window);
+    SetAside(player);
+    return !StuckSessionBlocks() && OpenSession(player, g_mediaPath, &again);
+}
+
+// Goes to position from whatever state, and plays there: Windows' session
+// seeks as it starts.
+BOOL StartFrom(Player* player, LONGLONG position, BOOL paused)
+{
+    if (NeverStopsPicture(player)) return Reopen(player, position, paused);
+    if (!player->ended && StopsToSeek(player) && !Keeps(player, Stop(player))) return FALSE;
+    return Keeps(player, StartAt(player, &position));
+}
+
+// A seek to the end, or past it, ends the file there as its end would: the
+// bar full, and play plays it from the start.
+BOOL EndNow(Player* player)
+{
+    Answer answer = ANSWERED;
+    if (NeverStopsPicture(player)) {
+        if (player->filterState == State_Running) answer = PauseAt(player, nullptr, State_Stopped);
+    } else if (!player->ended && player->filterState != State_Stopped) {
+        answer = Stop(player);
+    }
+    if (!Keeps(player, answer)) return FALSE;
+    NoteEnd(player, EC_COMPLETE);
+    return TRUE;
+}
+
+// A kept session's events: once a parked one answers it is asked to
+// close, and once closed it is shut down and released, its place freed
+// first.
+void Tend(KeptSession& kept)
+{
+    IMFMediaEvent* event;
+    while (kept.parts.session->GetEvent(MF_EVENT_FLAG_NO_WAIT, &event) == S_OK) {
+        MediaEventType type = MEUnknown;
+        event->GetType(&type);
+        event->Release();
+        BOOL closed = type == MESessionClosed;
+        if (!closed && !kept.closing && !kept.setAside) {
+            kept.closing = TRUE;
+            closed = FAILED(kept.parts.session->Close());
+        }
+        if (closed && (kept.closing || !kept.setAside)) {
+            SessionParts parts = kept.parts;
+            kept.parts.session = nullptr;  // its place is free
+            ShutDown(parts);
+            return;
+        }
+    }
 }
 
 } // namespace
 
 int SessionOpen(Player* player, const WCHAR* path)
 {
-    if (player->sessionGivenUp || !MediaFoundationStarts()) return 0;
-    // Every stream first. Where that fails and the file has both kinds, the
-    // sound alone, then the picture alone, each from a new source and
-    // session: a failed session answers no more.
-    const int tries[] = { SOUND | PICTURE, SOUND, PICTURE };
-    int found = 0;
-    for (int kinds : tries) {
-        if (TrySession(player, path, kinds, &found)) return 1;
-        if (found != (SOUND | PICTURE) || player->sessionGivenUp) return 0;
-    }
-    return 0;
+    if (!MediaFoundationStarts() || StuckSessionBlocks()) return 0;
+    return OpenSession(player, path, nullptr);
 }
 
 BOOL SessionPlay(Player* player)
 {
-    if (player->ended) return RestartAt(player, 0);  // after the end: the file again from its start
+    if (player->ended) return StartFrom(player, 0, FALSE);  // after the end: the file again from its start
     if (player->filterState == State_Running) return TRUE;
-    // Wine 8's session never starts a paused picture again, and then
-    // answers nothing more: it starts again where it stands.
-    LONGLONG position;
-    if (player->sessionVideo && SessionGetPosition(player, &position)) return RestartAt(player, position);
-    return StartAt(player, nullptr);
+    // Wine 8 answers no start of a paused picture.
+    if (NeverStopsPicture(player)) return Reopen(player, player->pausedAt, FALSE);
+    return Keeps(player, StartAt(player, nullptr));  // on from the pause
 }
 
 BOOL SessionPause(Player* player)
 {
-    if (player->filterState == State_Running) {
-        player->session->Pause();
-        return Settle(player, MESessionPaused, State_Paused);
-    }
-    if (player->ended) player->filterState = State_Paused;  // the session stands stopped at the end, as a pause would
-    return TRUE;
+    if (player->ended) player->filterState = State_Paused;  // it stands at the end, as a pause would leave it
+    if (player->filterState != State_Running) return TRUE;
+    return Keeps(player, PauseAt(player, nullptr, State_Paused));
 }
 
 BOOL SessionSeekTo(Player* player, LONGLONG position)
 {
-    if (player->filterState != State_Paused) return RestartAt(player, position);
-    // Paused stays paused there, unheard. A picture is shown the moment
-    // before the new place, so that its renderer draws the place itself
-    // before it pauses.
-    LONGLONG leadIn = player->sessionVideo ? LEAD_IN_MS * (MEDIA_TIME_PER_SECOND / 1000) : 0;
-    SetStreamVolume(player->sessionVolume, 0);
-    BOOL answered = RestartAt(player, position > leadIn ? position - leadIn : 0);
-    for (DWORD start = GetTickCount(), waited = 0; answered && leadIn && waited < LEAD_IN_MS;
-         waited = GetTickCount() - start)
-        SleepLettingSendsIn(LEAD_IN_MS - waited);
-    answered = answered && SessionPause(player);
-    SetStreamVolume(player->sessionVolume, AmplitudeOf(player->volume));
-    return answered;
+    if (g_duration > 0 && position >= g_duration) return EndNow(player);
+    if (player->filterState != State_Paused) return StartFrom(player, position, FALSE);
+    // Paused stays paused there, unheard: a start there, then a pause. A
+    // picture under Wine starts the moment before, so that its renderer
+    // draws the place itself before it pauses.
+    DWORD leadInMs = LeadsIntoPausedSeek(player) ? LEAD_IN_MS : 0;
+    LONGLONG leadIn = leadInMs * (MEDIA_TIME_PER_SECOND / 1000);
+    Mute(player);
+    if (!StartFrom(player, position > leadIn ? position - leadIn : 0, TRUE)) return FALSE;
+    // Wine draws into a new window only once its thread has looked at the
+    // window's messages, which reads the display's events: a reopened
+    // picture's window is looked at while it leads in.
+    for (DWORD start = GetTickCount(), waited = 0; waited < leadInMs; waited = GetTickCount() - start) {
+        MSG message;
+        PeekMessageW(&message, player->sessionVideo, 0, 0, PM_NOREMOVE);
+        SleepLettingSendsIn(SESSION_POLL_MS);
+    }
+    // A start close to the end may reach it first: then it has ended there.
+    BOOL kept = Keeps(player, PauseAt(player, &position, State_Stopped));
+    if (kept) Unmute(player);
+    return kept;
 }
 
 void SessionSetVolume(Player* player, LONG volume)
@@ -409,12 +671,18 @@ void SessionHandleEvents(Player* player)
     HRESULT status;
     while (NextEvent(player, &type, &status)) {
     }
-    // A session can miss its end (Wine 8's, after the first seek in a FLAC
-    // or Opus file): one whose clock runs a second past the duration has
-    // ended all the same, and is stopped as the end would have stopped it.
     MFTIME time;
-    if (player->filterState == State_Running && g_duration > 0 && player->clock && SUCCEEDED(player->clock->GetTime(&time)) &&
-        time > g_duration + MEDIA_TIME_PER_SECOND) {
+    if (player->filterState != State_Running || StoppedAtItsEnd(player) || !player->clock || g_duration <= 0 ||
+        FAILED(player->clock->GetTime(&time)))
+        return;
+    // Requests from the tick wait for nothing: their answers are drained later.
+    if (NeverStopsPicture(player) && time >= g_duration - PAUSE_BEFORE_END) {
+        player->session->Pause();
+        NoteEnd(player, EC_COMPLETE);
+    } else if (time > g_duration + MEDIA_TIME_PER_SECOND) {
+        // A session can miss its end (Wine 8's, after the first seek in a
+        // FLAC or Opus file): one whose clock runs a second past the
+        // duration has ended all the same, and is stopped as the end would.
         player->session->Stop();
         NoteEnd(player, EC_COMPLETE);
     }
@@ -425,6 +693,11 @@ BOOL SessionGetPosition(Player* player, LONGLONG* position)
     // The session's clock goes back to 0 at the end: the end is the duration.
     if (player->ended) {
         *position = g_duration;
+        return TRUE;
+    }
+    // Paused, it stands where the pause or a seek left it.
+    if (player->filterState == State_Paused) {
+        *position = player->pausedAt;
         return TRUE;
     }
     MFTIME time;
@@ -438,23 +711,26 @@ void SessionRelease(Player* player)
     EndSession(player, TRUE);
 }
 
-// Shutdown would block on it, Release could too, and destroying its window
-// could wait for its renderer: the session keeps our references and its
-// window, muted and hidden, for the rest of the run. Where one session was
-// stuck, the platform's threads may be too, and a new source would wait
-// for them for ever: Media Foundation is not turned to again.
-void SessionGiveUp(Player* player)
+void SessionTendParked()
 {
-    SetStreamVolume(player->sessionVolume, 0);
-    // The source shuts down at once, and its reading threads with it: left
-    // running, Wine's crashed as the process ended.
-    if (player->source) player->source->Shutdown();
-    if (player->sessionVideo) ShowWindow(player->sessionVideo, SW_HIDE);
-    player->videoDisplay = nullptr;
-    player->sessionVolume = nullptr;
-    player->clock = nullptr;
-    player->source = nullptr;
-    player->session = nullptr;
-    ForgetSession(player);
-    player->sessionGivenUp = TRUE;
+    for (KeptSession& kept : g_keptSessions) {
+        if (kept.parts.session) Tend(kept);
+    }
+}
+
+BOOL SessionReleaseParked()
+{
+    // Now those set aside may close: the strip ends whatever they do.
+    for (KeptSession& kept : g_keptSessions) {
+        if (!kept.parts.session || !kept.setAside || kept.closing) continue;
+        kept.closing = TRUE;
+        if (FAILED(kept.parts.session->Close())) kept.setAside = kept.closing = FALSE;  // asked again once it answers
+    }
+    for (DWORD start = GetTickCount(); AnyKept() && GetTickCount() - start < PARKED_EXIT_WAIT_MS;
+         SleepLettingSendsIn(SESSION_POLL_MS))
+        SessionTendParked();
+    for (KeptSession& kept : g_keptSessions) {
+        if (kept.parts.session) StopReading(kept.parts.source);
+    }
+    return !AnyKept() && g_sessionsLeft == 0;
 }

@@ -14,7 +14,8 @@
 // N editions) or cannot play the file.
 int SessionOpen(Player* player, const WCHAR* path);
 
-// FALSE when the session stopped answering: the caller gives it up.
+// FALSE when the file is lost: the session refused what it had to take and
+// was closed, or stopped answering and was parked. The caller shows it.
 BOOL SessionPlay(Player* player);
 BOOL SessionPause(Player* player);
 BOOL SessionSeekTo(Player* player, LONGLONG position);
@@ -23,10 +24,16 @@ void SessionSetVolume(Player* player, LONG volume);
 void SessionHandleEvents(Player* player);
 BOOL SessionGetPosition(Player* player, LONGLONG* position);
 
-// Shuts the session down, the picture's renderer first, then takes its
-// window away.
+// Closes the session and shuts it down, then takes its window away; one
+// that does not close in time is parked.
 void SessionRelease(Player* player);
-// Forgets a session that stopped answering without a call that could block
-// on it: it stays, muted and hidden, for the rest of the run, and later
-// files that only Media Foundation could play fail.
-void SessionGiveUp(Player* player);
+
+// A session that stopped answering is parked: off the strip, muted and
+// hidden, while the next file gets a session of its own. On each tick the
+// parked ones are looked at: one that answers is closed, shut down and
+// released.
+void SessionTendParked();
+// At the strip's end: the parked sessions that close within a bounded
+// wait are released; the others go with the process. TRUE when no
+// session is left.
+BOOL SessionReleaseParked();

@@ -103,17 +103,3 @@ void PlaceVideoWindow(Player* player)
     }
     FitPicture(window);  // also when the size did not change, and so sent no WM_SIZE
 }
-
-// Wine 8's renderer draws one frame, and no more, after its session starts
-// again, unless its rectangle changed while the session stood: fitted anew
-// from a pixel narrower, it plays on. Windows' takes the rectangle back.
-void RefitPicture(Player* player)
-{
-    if (!player->videoDisplay) return;
-    RECT narrower;
-    GetClientRect(player->sessionVideo, &narrower);
-    --narrower.right;
-    player->videoDisplay->SetVideoPosition(nullptr, &narrower);
-    FitPicture(player->sessionVideo);
-}
-

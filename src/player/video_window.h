@@ -16,7 +16,3 @@ void PlaceVideoWindow(Player* player);
 
 // The picture fills the window's client area.
 void FitPicture(HWND window);
-
-// Fits the picture anew from a pixel narrower: a rectangle that changed
-// while the session stood is what makes some renderers draw again.
-void RefitPicture(Player* player);

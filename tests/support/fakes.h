@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -173,31 +174,43 @@ struct FakeVideo : Fake<IVideoWindow> {
 
 // A Media Foundation session that answers each request after answerMs with
 // its event (a Close only when closes), or, by default, never answers: no
-// event ever comes. Requests are logged as "session.Start".
+// event ever comes. Requests are logged as "session.Pause", a start with
+// its place, "session.Start(30000000)", or "session.Start(empty)". A
+// request named in refuses is refused on the spot with that result; one in
+// answersWith is answered with that status.
 struct FakeSession : Fake<IMFMediaSession> {
     FakeSession() : Fake("session", __uuidof(IMFMediaSession)) {}
     DWORD answerMs = INFINITE;
     bool closes = true;
-    std::vector<std::pair<MediaEventType, DWORD>> pending;  // events and when they are due
+    std::map<std::string, HRESULT> refuses, answersWith;
+    struct Due { MediaEventType type; DWORD at; HRESULT status; };
+    std::vector<Due> pending;  // events and when they are due
     STDMETHODIMP GetEvent(DWORD, IMFMediaEvent** event) override
     {
         *event = nullptr;
-        if (pending.empty() || GetTickCount() - pending.front().second >= 0x80000000u) return MF_E_NO_EVENTS_AVAILABLE;
-        HRESULT made = MFCreateMediaEvent(pending.front().first, GUID_NULL, S_OK, nullptr, event);
+        if (pending.empty() || GetTickCount() - pending.front().at >= 0x80000000u) return MF_E_NO_EVENTS_AVAILABLE;
+        HRESULT made = MFCreateMediaEvent(pending.front().type, GUID_NULL, pending.front().status, nullptr, event);
         pending.erase(pending.begin());
         return made;
     }
     // Due answerMs after the call, and after what a test's hook does in it.
-    HRESULT Answer(const char* call, MediaEventType answer, bool answers = true)
+    HRESULT Answer(const std::string& call, const std::string& name, MediaEventType answer, bool answers = true)
     {
-        HRESULT logged = Log(call);
-        if (answerMs != INFINITE && answers) pending.push_back({ answer, GetTickCount() + answerMs });
-        return logged;
+        Log(call.c_str());
+        if (refuses.count(name)) return refuses[name];
+        HRESULT status = answersWith.count(name) ? answersWith[name] : S_OK;
+        if (answerMs != INFINITE && answers) pending.push_back({ answer, GetTickCount() + answerMs, status });
+        return S_OK;
     }
-    STDMETHODIMP Start(const GUID*, const PROPVARIANT*) override { return Answer("Start", MESessionStarted); }
-    STDMETHODIMP Pause() override { return Answer("Pause", MESessionPaused); }
-    STDMETHODIMP Stop() override { return Answer("Stop", MESessionStopped); }
-    STDMETHODIMP Close() override { return Answer("Close", MESessionClosed, closes); }
+    void AnswerNow(MediaEventType type, HRESULT status = S_OK) { pending.push_back({ type, GetTickCount(), status }); }
+    STDMETHODIMP Start(const GUID*, const PROPVARIANT* at) override
+    {
+        std::string place = at->vt == VT_I8 ? std::to_string(at->hVal.QuadPart) : "empty";
+        return Answer("Start(" + place + ")", "Start", MESessionStarted);
+    }
+    STDMETHODIMP Pause() override { return Answer("Pause", "Pause", MESessionPaused); }
+    STDMETHODIMP Stop() override { return Answer("Stop", "Stop", MESessionStopped); }
+    STDMETHODIMP Close() override { return Answer("Close", "Close", MESessionClosed, closes); }
     STDMETHODIMP Shutdown() override { return Log("Shutdown"); }
     NO_IMPL(BeginGetEvent(IMFAsyncCallback*, IUnknown*)) NO_IMPL(EndGetEvent(IMFAsyncResult*, IMFMediaEvent**))
     NO_IMPL(QueueEvent(MediaEventType, REFGUID, HRESULT, const PROPVARIANT*)) NO_IMPL(SetTopology(DWORD, IMFTopology*))
@@ -230,13 +243,15 @@ struct FakeStreamVolume : Fake<IMFAudioStreamVolume> {
     NO_IMPL(GetAllVolumes(UINT32, float*))
 };
 
-// A presentation clock that reads what time says.
+// A presentation clock that reads what time and state say.
 struct FakeClock : Fake<IMFPresentationClock> {
     FakeClock() : Fake("clock", __uuidof(IMFPresentationClock)) {}
     MFTIME time = 0;
+    MFCLOCK_STATE state = MFCLOCK_STATE_RUNNING;
     STDMETHODIMP GetTime(MFTIME* out) override { *out = time; return S_OK; }
+    STDMETHODIMP GetState(DWORD, MFCLOCK_STATE* out) override { *out = state; return S_OK; }
     NO_IMPL(GetClockCharacteristics(DWORD*)) NO_IMPL(GetCorrelatedTime(DWORD, LONGLONG*, MFTIME*))
-    NO_IMPL(GetContinuityKey(DWORD*)) NO_IMPL(GetState(DWORD, MFCLOCK_STATE*)) NO_IMPL(GetProperties(MFCLOCK_PROPERTIES*))
+    NO_IMPL(GetContinuityKey(DWORD*)) NO_IMPL(GetProperties(MFCLOCK_PROPERTIES*))
     NO_IMPL(SetTimeSource(IMFPresentationTimeSource*)) NO_IMPL(GetTimeSource(IMFPresentationTimeSource**))
     NO_IMPL(AddClockStateSink(IMFClockStateSink*)) NO_IMPL(RemoveClockStateSink(IMFClockStateSink*))
     NO_IMPL(Start(LONGLONG)) NO_IMPL(Stop()) NO_IMPL(Pause())
