@@ -17,11 +17,13 @@ bed=no
 fonts=/usr/share/wine/fonts
 link="ipag.ttf,IPAGothic"
 
-[ -f "$prefix/system.reg" ] || wineboot -i >/dev/null 2>&1
+# Wine writes the registry files once its server ends: wait for that, so that
+# they can be read below and by the test bed.
+[ -f "$prefix/system.reg" ] || { wineboot -i >/dev/null 2>&1; wineserver -w; }
 # Wine keeps a multi-string value in its registry files as str(7):"...\0".
 if grep -qF "\"Tahoma Bold\"=str(7):\"$link\\0\"" "$prefix/system.reg" 2>/dev/null &&
    { [ $bed = no ] || { grep -qF '"ShowCrashDialog"=dword:00000000' "$prefix/user.reg" 2>/dev/null &&
-                        ! grep -h '"LogPixels"=dword:' "$prefix/user.reg" "$prefix/system.reg" | grep -qv ':00000060'; }; }; then
+                        ! grep -h '"LogPixels"=dword:' "$prefix/user.reg" "$prefix/system.reg" 2>/dev/null | grep -qv ':00000060'; }; }; then
     exit 0
 fi
 
