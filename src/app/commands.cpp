@@ -8,6 +8,7 @@
 #include "strip/progress.h"
 
 BOOL g_stopAsked;
+int g_failureTicks;
 
 namespace {
 
@@ -31,7 +32,6 @@ const int RING_SIZE = 2 * WAITING_CAPACITY;
 Command g_waitingCommands[RING_SIZE];
 UINT g_firstWaiting;
 int g_waitingCount;
-int g_failureTicks;  // ticks since the last open, counted up to FAILURE_SHOWN_TICKS
 
 // Other commands leave two places free: for the one open and the one event
 // drain that may wait, so that a flood can never crowd them out.

@@ -18,6 +18,9 @@ enum : DWORD {
 // How long a queued file's failure shows before the next file plays: 2 s of ticks.
 const int FAILURE_SHOWN_TICKS = 20;
 
+// Ticks since the last open, counted up to FAILURE_SHOWN_TICKS.
+extern int g_failureTicks;
+
 // TRUE after a stop, until the next open, play, pause or toggle: the strip
 // pauses and shows paused, and Windows' media overlay and taskbar button
 // show it stopped.

@@ -5,6 +5,7 @@
 
 #include "app/commands.h"
 #include "app/status.h"
+#include "core/queue.h"
 #include "core/state.h"
 
 #include <wchar.h>
@@ -25,4 +26,6 @@ inline void RestoreProductGlobals()
     g_stripDpi = USER_DEFAULT_SCREEN_DPI;
     g_failedOpen = FALSE;
     g_stopAsked = FALSE;
+    g_failureTicks = 0;
+    QueueClear();
 }
