@@ -412,7 +412,8 @@ TEST_F(ProcessTest, StatusWhereverItsOutputGoes)
         auto asked = AskThroughAPipe(line);
         std::smatch parts;
         EXPECT_TRUE(std::regex_match(asked.first, parts, std::regex("state=playing\r\nposition=1?[0-9]\\.[0-9]{3}\r\n"
-                                                                    "duration=20\\.000\r\nvolume=9500\r\npath=(.*)\r\n")))
+                                                                    "duration=20\\.000\r\nvolume=9500\r\npath=(.*)\r\n"
+                                                                    "queue=0\r\nindex=1\r\n")))
             << asked.first;
         EXPECT_EQ(utf8, parts.size() == 2 ? parts[1].str() : "");
         EXPECT_EQ(0u, asked.second);
@@ -426,7 +427,9 @@ TEST_F(ProcessTest, StatusWhereverItsOutputGoes)
         EXPECT_EQ(L"duration=20.000", console.Row(2));
         EXPECT_EQ(L"volume=9500", console.Row(3));
         EXPECT_EQ(std::wstring(L"path=") + path, console.Row(4));
-        EXPECT_EQ(L"", console.Row(5));
+        EXPECT_EQ(L"queue=0", console.Row(5));
+        EXPECT_EQ(L"index=1", console.Row(6));
+        EXPECT_EQ(L"", console.Row(7));
     }
     HANDLE read = nullptr, broken = nullptr;
     ASSERT_TRUE(CreatePipe(&read, &broken, nullptr, 0));

@@ -1,7 +1,7 @@
 // The queue on a real strip: records of code 12 played in order, next and
-// previous by records and app commands, a failed file skipped after 2 s, a
-// plain path clearing what waits, a full queue refusing, and where the strip
-// is in it, as the status answer and the tooltip tell.
+// previous by records and app commands, a failed file skipped after 2 s,
+// and where the strip is in it, as the status answer and the tooltip tell.
+// (A plain path clearing it and a full one refusing: process_tests.)
 #include "app/commands.h"
 #include "app/status.h"
 #include "core/queue.h"
@@ -147,25 +147,4 @@ TEST_F(QueueTest, AFailedFileShowsTwoSecondsThenTheNextPlays)
         EXPECT_EQ(State_Running, g_player.filterState);
         EXPECT_EQ(L"queue=0\r\nindex=3\r\n", Place());
     }
-}
-
-// A plain path is what the user asked for now: what waits goes. A full
-// queue refuses a record with 0 and keeps every path it holds, whole.
-TEST_F(QueueTest, APlainPathClearsItAndAFullOneRefuses)
-{
-    const std::wstring playing = LongWav(), waiting = L"Z:\\tallyvox-none\\waiting-";
-    Record(CMD_OPEN, playing.c_str());
-    int kept = 0;
-    for (int i = 0; i < QUEUE_FILE_CAPACITY + 10; ++i) kept += int(Queue(waiting + std::to_wstring(i) + L".wav"));
-    EXPECT_EQ(QUEUE_FILE_CAPACITY - 1, kept);
-    EXPECT_EQ(QUEUE_FILE_CAPACITY, g_queueCount);
-    EXPECT_EQ(waiting + L"254.wav", QueuePath(QUEUE_FILE_CAPACITY - 1));
-    EXPECT_EQ(L"queue=255\r\nindex=1\r\n", Place());
-    EXPECT_EQ(1, Record(CMD_ADD_VOLUME | 100 << 16)) << "other records are answered as ever";
-    EXPECT_EQ(playing, g_mediaPath) << "the queue's refusal plays nothing";
-    EXPECT_EQ(State_Running, g_player.filterState);
-    Record(CMD_OPEN, playing.c_str());
-    EXPECT_EQ(L"queue=0\r\nindex=1\r\n", Place());
-    EXPECT_EQ(1, Queue(waiting));
-    EXPECT_EQ(L"queue=1\r\nindex=1\r\n", Place());
 }
