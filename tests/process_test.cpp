@@ -383,10 +383,33 @@ TEST_F(ProcessTest, QueueLaunchesPlayInOrderAndAFullQueueSaysSo)
     EXPECT_NE(std::string::npos, status.find("\r\nqueue=0\r\nindex=1\r\n")) << status;
     EXPECT_NE(std::string::npos, status.find(Utf8(paths[0]))) << status;
     CloseAndExpectExit(player, strip);
+
+    // A launch that becomes the strip says so too, on the error output it was
+    // handed, and plays on; it reads nothing more from that pipe, which it holds.
+    SECURITY_ATTRIBUTES inherited = { sizeof inherited, nullptr, TRUE };
+    HANDLE read = nullptr, write = nullptr;
+    ASSERT_TRUE(CreatePipe(&read, &write, &inherited, 0));
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    Launch first((many + L" " + longWav).c_str(), nullptr, L" ", nullptr, write);
+    CloseHandle(write);
+    std::string line;
+    EXPECT_TRUE(PumpUntil([&] {
+        DWORD waiting = 0, got = 0;
+        char bytes[256];
+        if (PeekNamedPipe(read, nullptr, 0, nullptr, &waiting, nullptr) && waiting &&
+            ReadFile(read, bytes, sizeof bytes, &got, nullptr))
+            line.append(bytes, got);
+        return line.find('\n') != std::string::npos;
+    }, START_MS)) << line;
+    EXPECT_EQ("Tallyvox: 45 not queued, the queue is full\r\n", line);
+    strip = TopLevelStrip(first);
+    EXPECT_EQ(0u, Status().find("state=failed")) << "its first path names no file";
+    CloseHandle(read);
+    CloseAndExpectExit(first, strip);
 }
 
 // With no strip, /status prints nothing, exits 1 and starts none, even with
-// a path beside it; with one, five UTF-8 lines and 0, whatever else the line
+// a path beside it; with one, seven UTF-8 lines and 0, whatever else the line
 // holds. A console gets the lines as its characters, whatever its code page;
 // an output that takes nothing (a pipe nobody reads, a file open for reading
 // only) makes 3.
