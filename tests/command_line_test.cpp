@@ -1,5 +1,6 @@
 // The command line: tokenizer, option table and the bounds of every buffer.
 #include "app/command_line.h"
+#include "core/queue.h"
 #include "core/state.h"
 #include "product_state.h"
 #include "window_helpers.h"
@@ -7,6 +8,9 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <wchar.h>
+
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -160,6 +164,46 @@ TEST(CommandLineParse, StatusOption)
     EXPECT_STREQ(L"a.wav", Parse(L"x a.wav /status").path());
 }
 
+// With /queue every path of the line is queued, in order, wherever the
+// option stands; without it the last path alone, as the path it opens.
+TEST(CommandLineParse, QueueNextAndPrevious)
+{
+    static WCHAR tooLong[1200] = L"x ";
+    for (int i = 2; i < 1100; ++i) tooLong[i] = L'z';
+    const struct { const WCHAR* text; BOOL queues; DWORD word; std::vector<std::wstring> queue; } cases[] = {
+        { L"x /queue a.wav \"b c.wav\" d", TRUE, CMD_OPEN, { L"a.wav", L"b c.wav", L"d" } },
+        { L"x a b -queue c /pause", TRUE, CMD_PAUSE, { L"a", L"b", L"c" } },
+        { L"x /queue a \"\" b", TRUE, CMD_OPEN, { L"a", L"b" } },  // an empty path adds nothing
+        { L"x /queue", TRUE, CMD_OPEN, {} },
+        { L"x a b c", FALSE, CMD_OPEN, { L"c" } },
+        { L"x a \"\"", FALSE, CMD_OPEN, {} },
+        { L"x /next a", FALSE, CMD_NEXT, { L"a" } }, { L"x -prev", FALSE, CMD_PREVIOUS, {} },
+        { L"x /Queue /queues /NEXT /previous a b", FALSE, CMD_OPEN, { L"b" } },
+        { tooLong, FALSE, CMD_OPEN, { std::wstring(MEDIA_PATH_CAPACITY, L'z') } },  // too long stays too long
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.text).substr(0, 60)));
+        Parsed parsed = Parse(c.text);
+        EXPECT_EQ(c.queues, parsed.commandLine.queues);
+        EXPECT_EQ(c.word, parsed.word());
+        EXPECT_EQ(0, parsed.commandLine.notQueued);
+        EXPECT_EQ(-1, g_queueIndex);
+        std::vector<std::wstring> queue;
+        for (int i = 0; i < g_queueCount; ++i) queue.push_back(QueuePath(i));
+        EXPECT_EQ(c.queue, queue);
+    }
+    // More paths than the queue holds: the first 256 are kept, and the rest counted, only with /queue.
+    std::wstring line = L"x";
+    for (int i = 0; i < 300; ++i) line += L" p" + std::to_wstring(i);
+    EXPECT_EQ(0, Parse(line.c_str()).commandLine.notQueued);
+    EXPECT_EQ(1, g_queueCount);
+    EXPECT_EQ(44, Parse((line + L" /queue").c_str()).commandLine.notQueued);
+    ASSERT_EQ(QUEUE_FILE_CAPACITY, g_queueCount);
+    EXPECT_STREQ(L"p255", QueuePath(QUEUE_FILE_CAPACITY - 1));
+    EXPECT_STREQ(L"p299", g_mediaPath);  // a forward of the launch's plain path is as before
+    RestoreProductGlobals();
+}
+
 TEST(CommandLineParse, VolumeAndSeekArgumentsSaturate)
 {
     struct Case {
@@ -300,6 +344,7 @@ int MakeRandomCommandLine(Random& random, WCHAR* text, int capacity)
 {
     static const WCHAR* pieces[] = { L" ", L"\t", L"\"", L"\"\"", L"/", L"-", L"\r", L"\n", L"\r\n", L"/volume",
                                      L"/volume+", L"/volume-", L"/V", L"/VL", L"/P", L"play", L"stop", L"\\",
+                                     L"/queue", L"next", L"prev",
                                      L"\x01", L"\x1f", L"\xffff", L"\xd800", L"%s", L"%n" };
     int length = 0;
     int parts = int(random.Below(60));
@@ -370,7 +415,9 @@ TEST(CommandLineParse, RandomLinesKeepEveryBufferInBounds)
         }
         ASSERT_STREQ(L"title stays", g_titleLine);
         ASSERT_STREQ(L"status stays", g_statusLine);
-        ASSERT_LE(LOWORD(guarded.result.commandWord), DWORD(CMD_SEEK_BY));
+        ASSERT_LE(LOWORD(guarded.result.commandWord), DWORD(CMD_PREVIOUS));
+        ASSERT_LE(g_queueCount, guarded.result.queues ? QUEUE_FILE_CAPACITY : 1);
+        for (int i = 0; i < g_queueCount; ++i) ASSERT_LE(wcslen(QueuePath(i)), size_t(MEDIA_PATH_CAPACITY)) << round;
     }
     RestoreProductGlobals();
 }

@@ -7,6 +7,9 @@
 #include "strip_fixture.h"
 
 #include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -117,15 +120,19 @@ TEST_F(MediaControlsTest, StatusAndTitleFollowTheStrip)
     EXPECT_EQ(StatusCalls(), 6);
     EXPECT_EQ(CountCalls("display.Update"), 1);
 
-    // A failed open closes; the title stays the last file's.
-    EXPECT_EQ(Record(CMD_OPEN, L"Z:\\tallyvox-none\\gone.wav"), 1);
-    EXPECT_EQ(controls.status, MediaPlaybackStatus_Closed);
-    EXPECT_EQ(CountCalls("display.Update"), 1);
+    // A failed open closes and takes the last file's title away, once.
+    for (int open = 0; open < 2; ++open) {
+        EXPECT_EQ(Record(CMD_OPEN, L"Z:\\tallyvox-none\\gone.wav"), 1);
+        EXPECT_EQ(controls.status, MediaPlaybackStatus_Closed);
+        EXPECT_EQ(display.music.title, L"");
+        EXPECT_EQ(CountCalls("display.ClearAll"), 1);
+        EXPECT_EQ(CountCalls("display.Update"), 2);
+    }
     // A short file plays to its end: stopped, and played again.
     ASSERT_NO_FATAL_FAILURE(OpenWav(L"smtc-second.wav", 300));
     EXPECT_EQ(controls.status, MediaPlaybackStatus_Playing);
     EXPECT_EQ(display.music.title, L"smtc-second.wav");
-    EXPECT_EQ(CountCalls("display.Update"), 2);
+    EXPECT_EQ(CountCalls("display.Update"), 3);
     EXPECT_TRUE(PumpUntil([&] { return controls.status == MediaPlaybackStatus_Stopped; }, 15000));
     EXPECT_TRUE(g_player.ended);
     Record(CMD_TOGGLE);
@@ -176,7 +183,8 @@ TEST_F(MediaControlsTest, ButtonsFromAnotherThreadAreCarriedOutOnTheStripsThread
         { SystemMediaTransportControlsButton_Pause, S_OK, S_OK }, { SystemMediaTransportControlsButton_Play, S_OK, S_OK },
         { SystemMediaTransportControlsButton_Stop, S_OK, S_OK },  // as /stop: a pause
         { SystemMediaTransportControlsButton_Play, E_FAIL, E_FAIL },  // no button read, nothing posted
-        { 6, S_OK, S_OK }, { 7, S_OK, S_OK }, { 99, S_OK, S_OK }, { -1, S_OK, S_OK },  // next, previous, nonsense
+        // Next, previous (one file: nowhere to go, and its start, paused still), nonsense.
+        { 6, S_OK, S_OK }, { 7, S_OK, S_OK }, { 99, S_OK, S_OK }, { -1, S_OK, S_OK },
     };
     const OAFilterState after[] = { State_Paused, State_Running, State_Paused, State_Paused,
                                     State_Paused, State_Paused, State_Paused, State_Paused };
@@ -199,6 +207,104 @@ TEST_F(MediaControlsTest, ButtonsFromAnotherThreadAreCarriedOutOnTheStripsThread
     EndPlayerOperation();
     PumpMessages();
     EXPECT_EQ(g_player.filterState, State_Running);
+}
+
+// Next and Previous are enabled while there is a file to go to, told only
+// when that changes, and their buttons go there.
+TEST_F(MediaControlsTest, NextAndPreviousFollowTheQueue)
+{
+    CreateMediaControls(window, FakeActivate);
+    WCHAR files[3][MAX_PATH];
+    for (int i = 0; i < 3; ++i) {
+        TempFile(files[i], MAX_PATH, i == 0 ? L"smtc-queue-a.wav" : i == 1 ? L"smtc-queue-b.wav" : L"smtc-queue-c.wav");
+        ASSERT_TRUE(WriteWav(files[i], 30000));
+    }
+    auto flags = [] {
+        std::vector<std::string> calls;
+        for (const std::string& call : g_fakeCalls)
+            if (call.find("Next") != std::string::npos || call.find("Previous") != std::string::npos) calls.push_back(call);
+        return calls;
+    };
+    const std::string next = "controls.put_IsNextEnabled(", previous = "controls.put_IsPreviousEnabled(";
+    struct Step { std::function<void()> act; int file; std::vector<std::string> calls; };
+    const Step steps[] = {
+        { [&] { Record(CMD_QUEUE, files[0]); }, 0, {} },
+        { [&] { Record(CMD_QUEUE, files[1]); }, 0, { next + "1)" } },
+        { [&] { Record(CMD_QUEUE, files[2]); }, 0, {} },
+        { [&] { Send(WM_MEDIA_BUTTON, SystemMediaTransportControlsButton_Next); }, 1, { previous + "1)" } },
+        { [&] { Send(WM_MEDIA_BUTTON, SystemMediaTransportControlsButton_Next); }, 2, { next + "0)" } },
+        { [&] { Send(WM_MEDIA_BUTTON, SystemMediaTransportControlsButton_Previous); }, 1, { next + "1)" } },
+        { [&] { Tick(3); }, 1, {} },
+        { [&] { Record(CMD_OPEN, files[2]); }, 2, { next + "0)", previous + "0)" } },
+    };
+    for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
+        g_fakeCalls.clear();
+        steps[i].act();
+        EXPECT_STREQ(files[steps[i].file], g_mediaPath) << i;
+        EXPECT_EQ(steps[i].calls, flags()) << i;
+    }
+}
+
+// A file with a picture shows as video, with its name as the title: through
+// DirectShow a renderer answers the graph's video window, and through Media
+// Foundation the session has a window of its own.
+TEST_F(MediaControlsTest, AFileWithAPictureShowsAsVideo)
+{
+    CreateMediaControls(window, FakeActivate);
+    WCHAR avi[MAX_PATH];
+    TempFile(avi, MAX_PATH, L"smtc-picture.avi");
+    ASSERT_TRUE(WriteAvi(avi, 160, 120, 30, 10));
+    ASSERT_EQ(1, Record(CMD_OPEN, avi));
+    ASSERT_EQ(g_player.filterState, State_Running);
+    EXPECT_EQ(1, CountCalls("display.put_Type(2)"));
+    EXPECT_EQ(L"smtc-picture.avi", display.video.title);
+    EXPECT_EQ(0, CountCalls("display.get_MusicProperties"));
+    ASSERT_NO_FATAL_FAILURE(OpenWav(L"smtc-sound.wav", 30000));  // the graph's video window answers for sound too
+    EXPECT_EQ(1, CountCalls("display.put_Type(1)"));
+    EXPECT_EQ(L"smtc-sound.wav", display.music.title);
+    PlayerRelease(&g_player);
+
+    FakeSession session;
+    for (HWND picture : { HWND(nullptr), window }) {
+        g_player = Player{};
+        g_player.session = &session;
+        g_player.sessionVideo = picture;
+        wcscpy(g_mediaPath, L"Z:\\clip.mp4");
+        g_fakeCalls.clear();
+        ShowMediaTitle();
+        EXPECT_EQ(1, CountCalls(picture ? "display.put_Type(2)" : "display.put_Type(1)"));
+        EXPECT_EQ(1, CountCalls(picture ? "video.put_Title" : "music.put_Title"));
+    }
+    g_player = Player{};
+}
+
+// A status the controls refused is given again at the next tick, until taken.
+TEST_F(MediaControlsTest, ARefusedStatusIsGivenAgain)
+{
+    controls.statusResult = E_FAIL;
+    CreateMediaControls(window, FakeActivate);
+    EXPECT_EQ(1, StatusCalls());
+    Tick();
+    EXPECT_EQ(2, StatusCalls());
+    EXPECT_EQ(-1, controls.status);
+    controls.statusResult = S_OK;
+    Tick();
+    EXPECT_EQ(MediaPlaybackStatus_Closed, controls.status);
+    Tick(3);
+    EXPECT_EQ(3, StatusCalls());
+}
+
+// The window's end lets go of the handler and the controls: no button can
+// reach a strip that is gone.
+TEST_F(MediaControlsTest, DestroyingTheStripLetsGoOfTheControls)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenWav(L"smtc-destroy.wav", 30000));
+    CreateMediaControls(window, FakeActivate);
+    ASSERT_NE(nullptr, controls.handler);
+    DestroyWindow(window);
+    EXPECT_EQ(nullptr, g_mediaControls);
+    EXPECT_EQ(1, CountCalls("controls.remove_ButtonPressed(31249)"));
+    EXPECT_TRUE(set.AllReferencesBack());
 }
 
 // Where the controls are missing or fail, nothing shows and nothing fails.

@@ -5,6 +5,7 @@
 #include <regex>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -31,14 +32,14 @@ struct PrefixDpi {
     }
 };
 
-// `tallyvox.exe arguments | more`: the standard output read to its end, and the exit code.
-std::pair<std::string, DWORD> AskThroughAPipe(const WCHAR* arguments)
+// `tallyvox.exe arguments | more`: the standard output (or error) read to its end, and the exit code.
+std::pair<std::string, DWORD> AskThroughAPipe(const WCHAR* arguments, bool standardError = false)
 {
     SECURITY_ATTRIBUTES inherited = { sizeof inherited, nullptr, TRUE };
     HANDLE read = nullptr, write = nullptr;
     EXPECT_TRUE(CreatePipe(&read, &write, &inherited, 0));
     SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-    Launch launch(arguments, nullptr, L" ", write);
+    Launch launch(arguments, nullptr, L" ", standardError ? nullptr : write, standardError ? write : nullptr);
     CloseHandle(write);
     std::string output;
     char buffer[4096];
@@ -324,8 +325,91 @@ TEST_F(ProcessTest, ChildStripIsNotFoundByALaterLaunch)
     DestroyWindow(parent);
 }
 
+// What /status says the running strip plays, from "state=" to "index=" with the path as UTF-8.
+std::string Status()
+{
+    return AskThroughAPipe(L"/status").first;
+}
+
+std::string Utf8(const WCHAR* text)
+{
+    char bytes[MAX_PATH * 3];
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, sizeof bytes, nullptr, nullptr);
+    return bytes;
+}
+
+// /queue: the first path plays and the rest follow, in order; a later /queue
+// adds to the end without replacing what plays, and one whose paths the
+// queue cannot all hold queues the first, then beeps and says how many it
+// could not; a plain path clears what waits.
+TEST_F(ProcessTest, QueueLaunchesPlayInOrderAndAFullQueueSaysSo)
+{
+    WCHAR paths[3][MAX_PATH], quoted[3][MAX_PATH + 2], longWav[MAX_PATH + 2];
+    std::wstring arguments = L"/queue";
+    for (int i = 0; i < 3; ++i) {
+        const WCHAR* names[] = { L"process-queue-a.wav", L"process-queue-b.wav", L"process-queue-c.wav" };
+        QuotedWav(quoted[i], names[i], 1500);
+        TempFile(paths[i], MAX_PATH, names[i]);
+        arguments += std::wstring(L" ") + quoted[i];
+    }
+    QuotedWav(longWav, L"process-queue-long.wav", 20000);
+    Launch player(arguments.c_str());
+    HWND strip = TopLevelStrip(player);
+    ASSERT_NE(nullptr, strip);
+    std::vector<std::string> played;
+    std::string status;
+    EXPECT_TRUE(PumpUntil([&] {
+        status = Status();
+        size_t start = status.find("path="), end = status.find("\r\n", start);
+        std::string path = start == std::string::npos ? "" : status.substr(start + 5, end - start - 5);
+        if (!path.empty() && (played.empty() || played.back() != path)) played.push_back(path);
+        return status.find("state=ended") == 0;
+    }, 30000)) << status;
+    EXPECT_EQ((std::vector<std::string>{ Utf8(paths[0]), Utf8(paths[1]), Utf8(paths[2]) }), played);
+    EXPECT_NE(std::string::npos, status.find("\r\nqueue=0\r\nindex=3\r\n")) << status;
+
+    Forward(longWav);
+    EXPECT_NE(std::string::npos, Status().find("\r\nqueue=0\r\nindex=1\r\n"));
+    std::wstring many = L"/queue";
+    for (int i = 0; i < 300; ++i) many += L" Z:\\tallyvox-none\\q" + std::to_wstring(i) + L".wav";
+    EXPECT_EQ(std::make_pair(std::string("Tallyvox: 45 not queued, the queue is full\r\n"), DWORD(0)),
+              AskThroughAPipe(many.c_str(), true));
+    status = Status();
+    EXPECT_EQ(0u, status.find("state=playing")) << status;
+    EXPECT_NE(std::string::npos, status.find("\r\nqueue=255\r\nindex=1\r\n")) << status;
+    // A plain path plays instead, clears what waits and says nothing.
+    EXPECT_EQ(std::make_pair(std::string(), DWORD(0)), AskThroughAPipe(quoted[0], true));
+    status = Status();
+    EXPECT_NE(std::string::npos, status.find("\r\nqueue=0\r\nindex=1\r\n")) << status;
+    EXPECT_NE(std::string::npos, status.find(Utf8(paths[0]))) << status;
+    CloseAndExpectExit(player, strip);
+
+    // A launch that becomes the strip says so too, on the error output it was
+    // handed, and plays on; it reads nothing more from that pipe, which it holds.
+    SECURITY_ATTRIBUTES inherited = { sizeof inherited, nullptr, TRUE };
+    HANDLE read = nullptr, write = nullptr;
+    ASSERT_TRUE(CreatePipe(&read, &write, &inherited, 0));
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    Launch first((many + L" " + longWav).c_str(), nullptr, L" ", nullptr, write);
+    CloseHandle(write);
+    std::string line;
+    EXPECT_TRUE(PumpUntil([&] {
+        DWORD waiting = 0, got = 0;
+        char bytes[256];
+        if (PeekNamedPipe(read, nullptr, 0, nullptr, &waiting, nullptr) && waiting &&
+            ReadFile(read, bytes, sizeof bytes, &got, nullptr))
+            line.append(bytes, got);
+        return line.find('\n') != std::string::npos;
+    }, START_MS)) << line;
+    EXPECT_EQ("Tallyvox: 45 not queued, the queue is full\r\n", line);
+    strip = TopLevelStrip(first);
+    EXPECT_EQ(0u, Status().find("state=failed")) << "its first path names no file";
+    CloseHandle(read);
+    CloseAndExpectExit(first, strip);
+}
+
 // With no strip, /status prints nothing, exits 1 and starts none, even with
-// a path beside it; with one, five UTF-8 lines and 0, whatever else the line
+// a path beside it; with one, seven UTF-8 lines and 0, whatever else the line
 // holds. A console gets the lines as its characters, whatever its code page;
 // an output that takes nothing (a pipe nobody reads, a file open for reading
 // only) makes 3.
@@ -351,7 +435,8 @@ TEST_F(ProcessTest, StatusWhereverItsOutputGoes)
         auto asked = AskThroughAPipe(line);
         std::smatch parts;
         EXPECT_TRUE(std::regex_match(asked.first, parts, std::regex("state=playing\r\nposition=1?[0-9]\\.[0-9]{3}\r\n"
-                                                                    "duration=20\\.000\r\nvolume=9500\r\npath=(.*)\r\n")))
+                                                                    "duration=20\\.000\r\nvolume=9500\r\npath=(.*)\r\n"
+                                                                    "queue=0\r\nindex=1\r\n")))
             << asked.first;
         EXPECT_EQ(utf8, parts.size() == 2 ? parts[1].str() : "");
         EXPECT_EQ(0u, asked.second);
@@ -365,7 +450,9 @@ TEST_F(ProcessTest, StatusWhereverItsOutputGoes)
         EXPECT_EQ(L"duration=20.000", console.Row(2));
         EXPECT_EQ(L"volume=9500", console.Row(3));
         EXPECT_EQ(std::wstring(L"path=") + path, console.Row(4));
-        EXPECT_EQ(L"", console.Row(5));
+        EXPECT_EQ(L"queue=0", console.Row(5));
+        EXPECT_EQ(L"index=1", console.Row(6));
+        EXPECT_EQ(L"", console.Row(7));
     }
     HANDLE read = nullptr, broken = nullptr;
     ASSERT_TRUE(CreatePipe(&read, &broken, nullptr, 0));

@@ -38,10 +38,12 @@ HWND CreateAsker(WNDPROC procedure)
     return asker;
 }
 
-std::wstring Text(const WCHAR* state, const WCHAR* position, const WCHAR* duration, int level, const std::wstring& path)
+std::wstring Text(const WCHAR* state, const WCHAR* position, const WCHAR* duration, int level, const std::wstring& path,
+                  int queue = 0, int index = 0)
 {
     return std::wstring(L"state=") + state + L"\r\nposition=" + position + L"\r\nduration=" + duration +
-           L"\r\nvolume=" + std::to_wstring(level) + L"\r\npath=" + path + L"\r\n";
+           L"\r\nvolume=" + std::to_wstring(level) + L"\r\npath=" + path + L"\r\nqueue=" + std::to_wstring(queue) +
+           L"\r\nindex=" + std::to_wstring(index) + L"\r\n";
 }
 
 class StatusTest : public StripTest {
@@ -103,7 +105,7 @@ TEST_F(StatusTest, FailedOpensAndTheOpenAfter)
     for (const WCHAR* path : { L"Z:\\tallyvox-none\\gone.wav", static_cast<const WCHAR*>(longest) }) {
         Record(CMD_OPEN, path);
         std::wstring shown = std::wstring(path).substr(0, MEDIA_PATH_CAPACITY - 4);  // the path line holds the prefix too
-        EXPECT_EQ(Text(L"failed", L"0.000", L"0.000", 9500, shown), Answer());
+        EXPECT_EQ(Text(L"failed", L"0.000", L"0.000", 9500, shown, 0, 1), Answer());
     }
     Record(CMD_OPEN, LongWav());
     EXPECT_EQ(0u, Answer().find(L"state=playing\r\n"));
@@ -177,13 +179,14 @@ TEST_F(StatusTest, AnsweredAtOnceInsideAGraphCall)
     g_fakeCallHook = [&](const std::string& call) {
         if (call != "control.RenderFile") return;
         calls = g_fakeCalls.size();
-        EXPECT_EQ(Text(L"stopped", L"5.000", L"10.000", 9500, L"Z:\\first.wav"), Answer());
+        // The queue tells of the file being opened already, the rest not yet.
+        EXPECT_EQ(Text(L"stopped", L"5.000", L"10.000", 9500, L"Z:\\first.wav", 0, 1), Answer());
         EXPECT_EQ(calls, g_fakeCalls.size());
     };
     EXPECT_EQ(1, Record(CMD_OPEN, L"Z:\\second.wav"));
     g_fakeCallHook = nullptr;
     EXPECT_TRUE(calls > 0 && g_answers == 1);
-    EXPECT_EQ(Text(L"playing", L"0.000", L"0.000", 9500, L"Z:\\second.wav"), Answer());
+    EXPECT_EQ(Text(L"playing", L"0.000", L"0.000", 9500, L"Z:\\second.wav", 0, 1), Answer());
     g_player = Player{};
 }
 

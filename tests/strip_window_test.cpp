@@ -4,6 +4,10 @@
 
 #include <shlobj.h>
 
+#include <string>
+#include <vector>
+
+#include "core/queue.h"
 #include "strip/paint.h"
 
 namespace {
@@ -12,15 +16,15 @@ const COLORREF BLACK = RGB(0, 0, 0);
 const COLORREF MAGENTA = RGB(255, 0, 255), WHITE = RGB(255, 255, 255);
 
 // A shell drop as Explorer makes it: wide names after a DROPFILES header, ended by an empty name.
-HDROP MakeDrop(const WCHAR* first, const WCHAR* second = nullptr)
+HDROP MakeDrop(const std::vector<std::wstring>& files)
 {
-    size_t chars = (first ? wcslen(first) + 1 : 0) + (second ? wcslen(second) + 1 : 0) + 2;
+    size_t chars = 2;
+    for (const std::wstring& file : files) chars += file.size() + 1;
     DROPFILES* header = static_cast<DROPFILES*>(GlobalAlloc(GPTR, sizeof(DROPFILES) + chars * sizeof(WCHAR)));
     header->pFiles = sizeof(DROPFILES);
     header->fWide = TRUE;
     WCHAR* names = reinterpret_cast<WCHAR*>(header + 1);
-    for (const WCHAR* name : { first, second })
-        if (name) names = wcscpy(names, name) + wcslen(name) + 1;
+    for (const std::wstring& file : files) names = wcscpy(names, file.c_str()) + file.size() + 1;
     return HDROP(header);
 }
 
@@ -241,27 +245,44 @@ TEST_F(StripTest, FailurePrefixDrawsGlyphsNotBoxes)
     EXPECT_TRUE(ink(0x5931) != ink(0x6557));
 }
 
-TEST_F(StripTest, DropOpensOnlyTheFirstNameAndRefusesBadOnes)
+// The first name of a drop opens; the others wait after it in the queue, in
+// the shell's order, as many as it holds.
+TEST_F(StripTest, DropOpensTheFirstNameQueuesTheRestAndRefusesBadOnes)
 {
     wcscpy(g_titleLine, L"kept");
-    EXPECT_EQ(Send(WM_DROPFILES, WPARAM(MakeDrop(nullptr))), 0);
+    EXPECT_EQ(Send(WM_DROPFILES, WPARAM(MakeDrop({}))), 0);
     EXPECT_STREQ(g_titleLine, L"kept");  // an open, even a failed one, rewrites it
+    EXPECT_EQ(0, g_queueCount);
 
     static WCHAR name[1100];  // longer than the path line holds: refused whole, never cut
     wmemcpy(wmemset(name, L'a', 1099), L"Z:\\", 3);
-    Send(WM_DROPFILES, WPARAM(MakeDrop(name)));
+    Send(WM_DROPFILES, WPARAM(MakeDrop({ name })));
     ExpectFailureFor(name);
     EXPECT_EQ(wcslen(g_mediaPath), size_t(MEDIA_PATH_CAPACITY - 1));
 
     WCHAR junk[MAX_PATH];
     TempFile(junk, MAX_PATH, L"strip-junk.mp3");
     ASSERT_TRUE(WriteJunk(junk));
-    Send(WM_DROPFILES, WPARAM(MakeDrop(junk, LongWav())));
-    ExpectFailureFor(junk);
+    Send(WM_DROPFILES, WPARAM(MakeDrop({ junk, LongWav() })));
+    ExpectFailureFor(junk);  // for 2 s, before the next plays
+    ASSERT_EQ(2, g_queueCount);
+    EXPECT_STREQ(LongWav(), QueuePath(1));
 
-    Send(WM_DROPFILES, WPARAM(MakeDrop(LongWav(), L"Z:\\tallyvox-none\\second.wav")));
+    const std::vector<std::wstring> three = { LongWav(), L"Z:\\tallyvox-none\\second.wav", L"Z:\\third.wav" };
+    Send(WM_DROPFILES, WPARAM(MakeDrop(three)));
     EXPECT_STREQ(g_mediaPath, LongWav());
     ASSERT_NE(g_player.graph, nullptr);
+    EXPECT_EQ(g_player.filterState, State_Running);
+    ASSERT_EQ(3, g_queueCount);
+    EXPECT_EQ(0, g_queueIndex);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(three[size_t(i)], QueuePath(i));
+
+    // More names than the queue holds: the first ones, in order, and no more.
+    std::vector<std::wstring> many(1, LongWav());
+    for (int i = 0; i < 300; ++i) many.push_back(L"Z:\\tallyvox-none\\" + std::to_wstring(i) + L".wav");
+    Send(WM_DROPFILES, WPARAM(MakeDrop(many)));
+    ASSERT_EQ(QUEUE_FILE_CAPACITY, g_queueCount);
+    EXPECT_EQ(many[QUEUE_FILE_CAPACITY - 1], QueuePath(QUEUE_FILE_CAPACITY - 1));
     EXPECT_EQ(g_player.filterState, State_Running);
 }
 

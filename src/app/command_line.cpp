@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "core/queue.h"
 
 WCHAR PeekCmdChar(const WCHAR*& cursor)
 {
@@ -134,8 +135,19 @@ void ReadDockOption(const WCHAR* afterV)
     }
 }
 
+// The options that are a command and nothing more.
+struct CommandOption {
+    WCHAR name[7];
+    BYTE code;
+};
+const CommandOption COMMAND_OPTIONS[] = { { L"stop", CMD_STOP },   { L"pause", CMD_PAUSE }, { L"play", CMD_PLAY },
+                                          { L"tpause", CMD_TOGGLE }, { L"next", CMD_NEXT },  { L"prev", CMD_PREVIOUS } };
+
 void ReadOption(const WCHAR* rest, CommandLine* result)
 {
+    for (const CommandOption& option : COMMAND_OPTIONS) {
+        if (SameText(rest, option.name)) result->commandWord = option.code;
+    }
     if (rest[0] == L'P') {
         if (rest[1] <= L'9') {
             const WCHAR* cursor = rest + 1;
@@ -145,16 +157,10 @@ void ReadOption(const WCHAR* rest, CommandLine* result)
     }
     if (rest[0] == L'V') {
         ReadDockOption(rest + 1);
-    } else if (SameText(rest, L"stop")) {
-        result->commandWord = CMD_STOP;
-    } else if (SameText(rest, L"pause")) {
-        result->commandWord = CMD_PAUSE;
-    } else if (SameText(rest, L"play")) {
-        result->commandWord = CMD_PLAY;
-    } else if (SameText(rest, L"tpause")) {
-        result->commandWord = CMD_TOGGLE;
     } else if (SameText(rest, L"status")) {
         result->asksStatus = TRUE;
+    } else if (SameText(rest, L"queue")) {
+        result->queues = TRUE;
     } else if (StartsWith(rest, L"volume")) {
         result->commandWord = ReadNumberOption(rest + 6, CMD_SET_VOLUME, CMD_ADD_VOLUME);
     } else if (StartsWith(rest, L"seek")) {
@@ -169,9 +175,12 @@ void ReadCommandLine(const WCHAR* text, CommandLine* result)
     result->commandWord = CMD_OPEN;
     result->parent = nullptr;
     result->asksStatus = FALSE;
+    result->queues = FALSE;
+    result->notQueued = 0;
     result->refusedPath[0] = 0;
     WCHAR token[CMD_TOKEN_CAPACITY];
     g_mediaPath[0] = 0;
+    QueueClear();
 
     const WCHAR* cursor = text;
     NextCmdToken(cursor, token);  // the program's own path
@@ -179,7 +188,11 @@ void ReadCommandLine(const WCHAR* text, CommandLine* result)
          first = NextCmdToken(cursor, token)) {
         if (first == L'/' || first == L'-') {
             ReadOption(token + 1, result);
-        } else if (lstrlenW(token) >= MEDIA_PATH_CAPACITY) {
+            continue;
+        }
+        // Every path counts should /queue come later on the line.
+        if (!QueueAppend(token)) ++result->notQueued;
+        if (lstrlenW(token) >= MEDIA_PATH_CAPACITY) {
             // Never keep a path cut short: it could name another file.
             g_mediaPath[0] = 0;
             CopyText(result->refusedPath, MEDIA_PATH_CAPACITY + 1, token);
@@ -188,4 +201,9 @@ void ReadCommandLine(const WCHAR* text, CommandLine* result)
             result->refusedPath[0] = 0;
         }
     }
+    if (result->queues) return;
+    // Without /queue the last path wins, alone, a path too long to hold too.
+    result->notQueued = 0;
+    QueueClear();
+    QueueAppend(result->refusedPath[0] ? result->refusedPath : g_mediaPath);
 }

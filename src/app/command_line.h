@@ -6,12 +6,15 @@
 // The token buffer of the parse, the terminating NUL included.
 const int CMD_TOKEN_CAPACITY = 4096;
 
-// What the command line asks for, besides the path left in g_mediaPath and
-// the docking target left in g_dockTarget and g_dockSide.
+// What the command line asks for, besides the path left in g_mediaPath,
+// the docking target left in g_dockTarget and g_dockSide, and the queue:
+// every path with /queue, else the last path alone.
 struct CommandLine {
     DWORD commandWord;   // code | argument << 16; forwarded to a running strip
     HWND parent;         // /P: the strip becomes this window's child
     BOOL asksStatus;     // /status: only asks the running strip, whatever else the line holds
+    BOOL queues;         // /queue: every path is added to the strip's queue
+    int notQueued;       // with /queue, the paths the queue could not hold
     // The start of the last path when it did not fit g_mediaPath, one
     // character longer than fits: the failure text shows it, and a running
     // strip it is forwarded to refuses it too. Empty otherwise.

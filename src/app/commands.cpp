@@ -2,11 +2,13 @@
 #include "app/media_controls.h"
 #include "app/status.h"
 #include "app/taskbar_progress.h"
+#include "core/queue.h"
 #include "core/state.h"
 #include "player/player.h"
 #include "strip/progress.h"
 
 BOOL g_stopAsked;
+int g_failureTicks;
 
 namespace {
 
@@ -23,17 +25,18 @@ struct Command {
     int low, high;  // volume commands only
 };
 
-// A ring of waiting commands, oldest first. At most one open waits: a later
-// one takes its place, with the path, since only the last of them is rendered.
-Command g_waitingCommands[WAITING_CAPACITY];
+// A ring of waiting commands, oldest first, with room for the places kept
+// beyond the capacity. At most one open waits: a later one takes its place,
+// since only the last of them is rendered; its path is the queue's first.
+const int RING_SIZE = 2 * WAITING_CAPACITY;
+Command g_waitingCommands[RING_SIZE];
 UINT g_firstWaiting;
 int g_waitingCount;
-WCHAR g_waitingPath[MEDIA_PATH_CAPACITY + 1];  // one over, so a path too long stays too long
 
 // Other commands leave two places free: for the one open and the one event
 // drain that may wait, so that a flood can never crowd them out.
 const int ORDINARY_CAPACITY = WAITING_CAPACITY - 2;
-static_assert((WAITING_CAPACITY & (WAITING_CAPACITY - 1)) == 0, "the ring wraps by a mask");
+static_assert((RING_SIZE & (RING_SIZE - 1)) == 0, "the ring wraps by a mask");
 
 int Clamp(int value, int low, int high)
 {
@@ -65,7 +68,7 @@ Command MakeCommand(DWORD code, int argument)
 // The index-th waiting command, counted from the oldest.
 Command& Waiting(int index)
 {
-    return g_waitingCommands[(g_firstWaiting + UINT(index)) & (WAITING_CAPACITY - 1)];
+    return g_waitingCommands[(g_firstWaiting + UINT(index)) & (RING_SIZE - 1)];
 }
 
 int FindWaiting(DWORD code)
@@ -98,9 +101,12 @@ BOOL Enqueue(const Command& command, const WCHAR* path)
     if (command.code == CMD_OPEN) {
         int earlier = FindWaiting(CMD_OPEN);
         if (earlier >= 0) RemoveWaiting(earlier);
-        CopyText(g_waitingPath, MEDIA_PATH_CAPACITY + 1, path);
-    } else if (command.code == CMD_GRAPH_EVENTS) {
-        if (FindWaiting(CMD_GRAPH_EVENTS) >= 0) return TRUE;  // that drain takes whatever the graph queued
+        // The user asked for this file now: what waited goes, and files queued later come after it.
+        QueueClear();
+        QueueAppend(path);
+    } else if (command.code == CMD_GRAPH_EVENTS || command.code == CMD_PLAY_ON) {
+        // That drain takes whatever the graph queued; that play-on looks at the queue as it is then.
+        if (FindWaiting(command.code) >= 0) return TRUE;
     } else if (last && IsVolume(last->code) && IsVolume(command.code)) {
         ComposeVolume(*last, command);
         return TRUE;
@@ -111,13 +117,47 @@ BOOL Enqueue(const Command& command, const WCHAR* path)
     return TRUE;
 }
 
-void CarryOut(const Command& command, const WCHAR* path)
+// Nothing plays, and the queue has a file after the last one opened: the
+// end came, or no file was open, or a failure has shown for 2 s.
+BOOL PlayOnIsDue()
+{
+    if (!QueueHasNext()) return FALSE;
+    if (PlayerHasMedia(&g_player)) return g_player.ended;
+    return !g_failedOpen || g_failureTicks >= FAILURE_SHOWN_TICKS;
+}
+
+// After a command or a tick: the next file opens, in the next round.
+void PlayOnWhenDue()
+{
+    if (PlayOnIsDue()) PerformCommand(CMD_PLAY_ON, 0);
+}
+
+// Previous: the file before within the first 3 s of this one, else this one's start.
+void OpenPrevious()
+{
+    // The last command's or tick's place: a tenth of a second counts for nothing
+    // against 3 s. A failed file has no place but its start.
+    int previous = QueuePreviousIndex(PlayerHasMedia(&g_player) ? g_position : 0);
+    if (previous != g_queueIndex) OpenQueuedFile(previous);
+    else PlayerSeekTo(&g_player, 0);
+}
+
+void CarryOut(const Command& command)
 {
     // Only the transport commands (open to stop) end a stop; a seek or a level keeps it.
     if (command.code <= CMD_STOP) g_stopAsked = command.code == CMD_STOP;
     switch (command.code) {
     case CMD_OPEN:
-        PlayerOpen(&g_player, path);
+        if (g_queueCount) OpenQueuedFile(0);  // the open's own path, which heads the queue
+        break;
+    case CMD_PREVIOUS:
+        OpenPrevious();
+        break;
+    case CMD_PLAY_ON:
+        if (!PlayOnIsDue()) break;
+        [[fallthrough]];
+    case CMD_NEXT:
+        if (QueueHasNext()) OpenQueuedFile(g_queueIndex + 1);
         break;
     case CMD_PLAY:
         PlayerPlay(&g_player);
@@ -152,9 +192,10 @@ void CarryOut(const Command& command, const WCHAR* path)
     g_progressWidth = UpdateProgress(&g_player, g_stripWidth);
     InvalidateRect(g_mainWindow, nullptr, FALSE);
     // And so does what Windows shows of it elsewhere.
-    if (command.code == CMD_OPEN) ShowMediaTitle();
     UpdateMediaControls();
     UpdateTaskbarProgress();
+    // An end the drain found hands over to the next file.
+    PlayOnWhenDue();
 }
 
 // Carries out the commands waiting now, oldest first. Commands that arrive
@@ -166,10 +207,7 @@ void RunWaiting()
         Command command = Waiting(0);
         ++g_firstWaiting;
         --g_waitingCount;
-        // A copy: an open arriving during this one replaces the shared path.
-        WCHAR path[MEDIA_PATH_CAPACITY + 1];
-        if (command.code == CMD_OPEN) CopyText(path, MEDIA_PATH_CAPACITY + 1, g_waitingPath);
-        CarryOut(command, path);
+        CarryOut(command);
     }
 }
 
@@ -209,4 +247,30 @@ void RunWaitingCommands()
     BeginPlayerOperation();
     RunWaiting();
     EndPlayerOperation();
+}
+
+BOOL QueueFile(const WCHAR* path)
+{
+    if (!QueueAppend(path)) return FALSE;
+    PerformCommand(CMD_PLAY_ON, 0);
+    return TRUE;
+}
+
+BOOL OpenQueuedFile(int index)
+{
+    // A copy: a path that arrives during the open may empty the queue under it.
+    WCHAR path[MEDIA_PATH_CAPACITY + 1];
+    CopyText(path, MEDIA_PATH_CAPACITY + 1, QueuePath(index));
+    g_queueIndex = index;
+    g_stopAsked = FALSE;
+    g_failureTicks = 0;
+    BOOL opened = PlayerOpen(&g_player, path);
+    ShowMediaTitle();
+    return opened;
+}
+
+void TickQueue()
+{
+    if (g_failureTicks < FAILURE_SHOWN_TICKS) ++g_failureTicks;
+    PlayOnWhenDue();
 }

@@ -12,7 +12,14 @@
 enum : DWORD {
     CMD_DRAG_VOLUME = 0x10000,   // argument: the level a right-button drag reached
     CMD_GRAPH_EVENTS = 0x10001,  // drain the graph's event queue
+    CMD_PLAY_ON = 0x10002,       // the queue's next file, if nothing plays
 };
+
+// How long a queued file's failure shows before the next file plays: 2 s of ticks.
+const int FAILURE_SHOWN_TICKS = 20;
+
+// Ticks since the last open, counted up to FAILURE_SHOWN_TICKS.
+extern int g_failureTicks;
 
 // TRUE after a stop, until the next open, play, pause or toggle: the strip
 // pauses and shows paused, and Windows' media overlay and taskbar button
@@ -29,7 +36,8 @@ PlaybackShown PlaybackShownOutside();
 const UINT WM_RUN_WAITING = WM_APP + 1;
 
 // How many commands can wait at once. Volume commands in a row take one
-// place, and an open and an event drain always find theirs.
+// place, and an open, an event drain and the queue's play-on always find
+// theirs, beyond these.
 const int WAITING_CAPACITY = 256;
 
 // Carries a command out before returning when no player operation runs,
@@ -45,3 +53,14 @@ void EndPlayerOperation();
 
 // WM_RUN_WAITING: carries out every waiting command.
 void RunWaitingCommands();
+
+// Adds path to the end of the queue at once, even inside a graph call, and
+// plays the first file added when nothing plays: no file, a failure shown
+// for 2 s, or the end. FALSE, with nothing added, when it does not fit.
+BOOL QueueFile(const WCHAR* path);
+
+// Opens the queue's file at index (the start-up's open, and the commands').
+BOOL OpenQueuedFile(int index);
+
+// The tick's share: a file that ended, or failed 2 s ago, hands over to the next.
+void TickQueue();

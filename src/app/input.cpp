@@ -55,6 +55,8 @@ BOOL HandleAppCommand(LPARAM lParam)
     case APPCOMMAND_MEDIA_PLAY: code = CMD_PLAY; break;
     case APPCOMMAND_MEDIA_PAUSE: code = CMD_PAUSE; break;
     case APPCOMMAND_MEDIA_STOP: code = CMD_STOP; break;
+    case APPCOMMAND_MEDIA_NEXTTRACK: code = CMD_NEXT; break;
+    case APPCOMMAND_MEDIA_PREVIOUSTRACK: code = CMD_PREVIOUS; break;
     default: return FALSE;
     }
     PerformCommand(code, 0);

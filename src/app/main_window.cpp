@@ -10,8 +10,6 @@
 #include "strip/paint.h"
 #include "strip/progress.h"
 
-const WCHAR STRIP_CLASS_NAME[] = L"Tallyvox";
-
 namespace {
 
 const int STRIP_WIDTH = 200;
@@ -44,6 +42,7 @@ void HandleTick(HWND window)
 {
     HandleTimerTick(window);
     if (g_playerBusy) return;
+    TickQueue();
     UpdateMediaControls();
     UpdateTaskbarProgress();
 }
@@ -75,10 +74,18 @@ void HandleDroppedFiles(HDROP drop)
     // Room for any name g_mediaPath can hold and one character more, so a
     // longer name reaches the open too long and is refused, never cut.
     WCHAR name[MEDIA_PATH_CAPACITY + 1];
-    UINT copied = DragQueryFileW(drop, 0, name, MEDIA_PATH_CAPACITY + 1);
+    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    BOOL refused = FALSE;
+    for (UINT index = 0; index < count; ++index) {
+        if (DragQueryFileW(drop, index, name, MEDIA_PATH_CAPACITY + 1) == 0) continue;  // nothing to open
+        // The first plays, as a plain open; the rest wait after it in the
+        // shell's order, and after one the queue refused, none is added.
+        if (index == 0) PerformCommand(CMD_OPEN, 0, name);
+        else refused = refused || !QueueFile(name);
+    }
     DragFinish(drop);
-    if (copied == 0) return;  // nothing to open
-    PerformCommand(CMD_OPEN, 0, name);
+    // The names the queue could not hold: the strip has no other voice for them.
+    if (refused) MessageBeep(MB_ICONERROR);
 }
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -92,6 +99,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DESTROY:
         DestroyWindow(g_detailsTip);  // a child strip's tip belongs to its parent's window
         g_detailsTip = nullptr;
+        ReleaseMediaControls();  // no button may reach a window that is gone
         PostQuitMessage(0);
         return 0;
     case WM_PAINT:

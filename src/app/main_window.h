@@ -1,10 +1,9 @@
 // The strip window: its class, its creation and the window procedure.
 #pragma once
 
-#include <windows.h>
-#include <shellapi.h>
+#include "core/state.h"
 
-extern const WCHAR STRIP_CLASS_NAME[];   // also the window title: "Tallyvox"
+#include <shellapi.h>
 
 const UINT_PTR TICK_TIMER_ID = 1;
 const UINT TICK_INTERVAL_MS = 100;
@@ -15,11 +14,7 @@ void RegisterStripClass(HINSTANCE instance);
 // scaled to the DPI of its screen (its parent's); sets g_stripDpi.
 HWND CreateStripWindow(HINSTANCE instance, HWND parent);
 
-// TRUE for a strip made inside another program's window (/P): it has no
-// taskbar button and no media controls of its own.
-inline BOOL IsChildStrip(HWND strip) { return (GetWindowLongW(strip, GWL_STYLE) & WS_CHILD) != 0; }
-
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Opens the first file of a drop and releases the drop.
+// Opens the first file of a drop, queues the others after it, and releases the drop.
 void HandleDroppedFiles(HDROP drop);

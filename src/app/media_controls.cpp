@@ -1,6 +1,6 @@
 #include "app/media_controls.h"
 #include "app/commands.h"
-#include "app/main_window.h"
+#include "core/queue.h"
 #include "core/state.h"
 #include "core/system_library.h"
 #include "player/player.h"
@@ -17,7 +17,9 @@ const int NOTHING_SHOWN = -1;
 
 StringReferenceFunction g_makeStringReference;  // combase's WindowsCreateStringReference
 EventRegistrationToken g_buttonToken;
-int g_shownStatus = NOTHING_SHOWN;              // the MediaPlaybackStatus the controls were last given
+int g_shownStatus = NOTHING_SHOWN;              // the MediaPlaybackStatus the controls took last
+boolean g_nextShown, g_previousShown;           // whether Next and Previous are enabled
+BOOL g_titleShown;                              // a file's title is on the controls
 
 // The one object the controls call, from threads of their pool: it only
 // posts the button to the strip, whose thread carries it out. Static and
@@ -54,8 +56,9 @@ ButtonHandler g_buttonHandler;
 // By what the strip shows outside it.
 const MediaPlaybackStatus STATUS_SHOWN[] = { MediaPlaybackStatus_Closed, MediaPlaybackStatus_Playing,
                                              MediaPlaybackStatus_Paused, MediaPlaybackStatus_Stopped };
-// The commands of the buttons, by button: Play, Pause, Stop.
-const DWORD BUTTON_COMMANDS[] = { CMD_PLAY, CMD_PAUSE, CMD_STOP };
+// The commands of the buttons, by button: Play, Pause, Stop, then none for
+// Record, Fast Forward and Rewind (0, an open, is never a button's), Next, Previous.
+const BYTE BUTTON_COMMANDS[] = { CMD_PLAY, CMD_PAUSE, CMD_STOP, 0, 0, 0, CMD_NEXT, CMD_PREVIOUS };
 
 // The controls' activation factory, through combase where Windows has it.
 ISystemMediaTransportControlsInterop* ActivateControls(ActivationFunction activate)
@@ -97,6 +100,8 @@ void CreateMediaControls(HWND strip, ActivationFunction activate)
     g_mediaControls->put_IsStopEnabled(TRUE);
     g_mediaControls->add_ButtonPressed(&g_buttonHandler, &g_buttonToken);
     g_shownStatus = NOTHING_SHOWN;
+    g_nextShown = g_previousShown = FALSE;  // the controls start with both disabled
+    g_titleShown = FALSE;
     UpdateMediaControls();
     ShowMediaTitle();
 }
@@ -105,26 +110,44 @@ void UpdateMediaControls()
 {
     if (!g_mediaControls) return;
     MediaPlaybackStatus status = STATUS_SHOWN[PlaybackShownOutside()];
-    if (status == g_shownStatus) return;
-    g_shownStatus = status;  // first: a call that lets messages in must not bring it about twice
-    g_mediaControls->put_PlaybackStatus(status);
+    if (status != g_shownStatus) {
+        g_shownStatus = status;  // first: a call that lets messages in must not bring it about twice
+        // Refused: not shown, so given again at the next command or tick.
+        if (FAILED(g_mediaControls->put_PlaybackStatus(status))) g_shownStatus = NOTHING_SHOWN;
+    }
+    // Next and Previous only while there is a file to go to, and told only when that changes.
+    boolean next = QueueHasNext(), previous = g_queueIndex > 0;
+    if (next != g_nextShown) g_mediaControls->put_IsNextEnabled(g_nextShown = next);
+    if (previous != g_previousShown) g_mediaControls->put_IsPreviousEnabled(g_previousShown = previous);
 }
 
 void ShowMediaTitle()
 {
-    if (!g_mediaControls || !PlayerHasMedia(&g_player)) return;  // a failed open shows as Closed
+    if (!g_mediaControls) return;
+    BOOL playing = PlayerHasMedia(&g_player);
+    if (!playing && !g_titleShown) return;  // a failed open shows as Closed, with nothing to take away
     ISystemMediaTransportControlsDisplayUpdater* display = nullptr;
     if (FAILED(g_mediaControls->get_DisplayUpdater(&display)) || !display) return;
-    // The music properties are there once the type says music.
-    display->put_Type(MediaPlaybackType_Music);
-    IMusicDisplayProperties* music = nullptr;
-    if (SUCCEEDED(display->get_MusicProperties(&music)) && music) {
-        // A reference to the path's own text: the controls copy what they keep.
-        const WCHAR* name = FileNamePart(g_mediaPath);
-        HSTRING_HEADER header;
-        HSTRING title;
-        if (SUCCEEDED(g_makeStringReference(name, UINT32(lstrlenW(name)), &header, &title))) music->put_Title(title);
-        music->Release();
+    g_titleShown = playing;
+    if (playing) {
+        // The type first: the properties of a type are there once it is set.
+        BOOL picture = PlayerHasPicture(&g_player);
+        display->put_Type(picture ? MediaPlaybackType_Video : MediaPlaybackType_Music);
+        IMusicDisplayProperties* music = nullptr;
+        IVideoDisplayProperties* video = nullptr;
+        HRESULT got = picture ? display->get_VideoProperties(&video) : display->get_MusicProperties(&music);
+        ITitledDisplayProperties* properties = picture ? static_cast<ITitledDisplayProperties*>(video) : music;
+        if (SUCCEEDED(got) && properties) {
+            // A reference to the path's own text: the controls copy what they keep.
+            const WCHAR* name = FileNamePart(g_mediaPath);
+            HSTRING_HEADER header;
+            HSTRING title;
+            if (SUCCEEDED(g_makeStringReference(name, UINT32(lstrlenW(name)), &header, &title)))
+                properties->put_Title(title);
+            properties->Release();
+        }
+    } else {
+        display->ClearAll();  // the last file's title goes with the failed open
     }
     display->Update();
     display->Release();
@@ -132,7 +155,7 @@ void ShowMediaTitle()
 
 void HandleMediaButton(WPARAM button)
 {
-    if (button < sizeof BUTTON_COMMANDS / sizeof BUTTON_COMMANDS[0]) PerformCommand(BUTTON_COMMANDS[button], 0);
+    if (button < sizeof BUTTON_COMMANDS && BUTTON_COMMANDS[button]) PerformCommand(BUTTON_COMMANDS[button], 0);
 }
 
 void ReleaseMediaControls()

@@ -25,25 +25,37 @@ enum MediaPlaybackType : int {
     MediaPlaybackType_Video = 2,
 };
 
-// Windows.Media.SystemMediaTransportControlsButton, the first three of them.
+// Windows.Media.SystemMediaTransportControlsButton, up to Previous.
 enum SystemMediaTransportControlsButton : int {
     SystemMediaTransportControlsButton_Play = 0,
     SystemMediaTransportControlsButton_Pause = 1,
     SystemMediaTransportControlsButton_Stop = 2,
+    SystemMediaTransportControlsButton_Record = 3,
+    SystemMediaTransportControlsButton_FastForward = 4,
+    SystemMediaTransportControlsButton_Rewind = 5,
+    SystemMediaTransportControlsButton_Next = 6,
+    SystemMediaTransportControlsButton_Previous = 7,
 };
 
 struct ISystemMediaTransportControls;
 struct ISystemMediaTransportControlsButtonPressedEventArgs;
 
-// Windows.Media.IMusicDisplayProperties; Artist and AlbumArtist follow.
-MIDL_INTERFACE("6bbf0c59-d0a0-4d26-92a0-f978e1d18e7b") IMusicDisplayProperties : IInspectable {
+// The title that music and video display properties both begin with,
+// right after IInspectable's slots, as Windows has it in either.
+struct ITitledDisplayProperties : IInspectable {
     virtual HRESULT STDMETHODCALLTYPE get_Title(HSTRING* title) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_Title(HSTRING title) = 0;
 };
 
+// Windows.Media.IMusicDisplayProperties; Artist and AlbumArtist follow.
+MIDL_INTERFACE("6bbf0c59-d0a0-4d26-92a0-f978e1d18e7b") IMusicDisplayProperties : ITitledDisplayProperties {};
+
+// Windows.Media.IVideoDisplayProperties; Subtitle follows.
+MIDL_INTERFACE("5609fdb1-5d2d-4872-8170-45dee5bc2f5c") IVideoDisplayProperties : ITitledDisplayProperties {};
+
 // Windows.Media.ISystemMediaTransportControlsDisplayUpdater. The thumbnail
-// is a stream reference, the video and image properties and the file are
-// objects of their own, none of which the strip uses: plain IInspectables here.
+// is a stream reference, the image properties and the file are objects of
+// their own, none of which the strip uses: plain IInspectables here.
 MIDL_INTERFACE("8abbc53e-fa55-4ecf-ad8e-c984e5dd1550") ISystemMediaTransportControlsDisplayUpdater : IInspectable {
     virtual HRESULT STDMETHODCALLTYPE get_Type(MediaPlaybackType* type) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_Type(MediaPlaybackType type) = 0;
@@ -52,7 +64,7 @@ MIDL_INTERFACE("8abbc53e-fa55-4ecf-ad8e-c984e5dd1550") ISystemMediaTransportCont
     virtual HRESULT STDMETHODCALLTYPE get_Thumbnail(IInspectable** thumbnail) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_Thumbnail(IInspectable* thumbnail) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_MusicProperties(IMusicDisplayProperties** properties) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_VideoProperties(IInspectable** properties) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_VideoProperties(IVideoDisplayProperties** properties) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_ImageProperties(IInspectable** properties) = 0;
     virtual HRESULT STDMETHODCALLTYPE CopyFromFileAsync(MediaPlaybackType type, IInspectable* file,
                                                         IInspectable** operation) = 0;
@@ -115,6 +127,7 @@ MIDL_INTERFACE("ddb0472d-c911-4a1f-86d9-dc3d71a95f5a") ISystemMediaTransportCont
 // __uuidof for MinGW-w64, as its own headers give it.
 #ifdef __CRT_UUID_DECL
 __CRT_UUID_DECL(IMusicDisplayProperties, 0x6bbf0c59, 0xd0a0, 0x4d26, 0x92, 0xa0, 0xf9, 0x78, 0xe1, 0xd1, 0x8e, 0x7b)
+__CRT_UUID_DECL(IVideoDisplayProperties, 0x5609fdb1, 0x5d2d, 0x4872, 0x81, 0x70, 0x45, 0xde, 0xe5, 0xbc, 0x2f, 0x5c)
 __CRT_UUID_DECL(ISystemMediaTransportControlsDisplayUpdater, 0x8abbc53e, 0xfa55, 0x4ecf, 0xad, 0x8e, 0xc9, 0x84,
                 0xe5, 0xdd, 0x15, 0x50)
 __CRT_UUID_DECL(ISystemMediaTransportControlsButtonPressedEventArgs, 0xb7f47116, 0xa56f, 0x4dc8, 0x9e, 0x11, 0x92,

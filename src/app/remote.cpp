@@ -1,14 +1,21 @@
 #include "app/remote.h"
 #include "app/commands.h"
-#include "app/main_window.h"
 #include "app/output.h"
 #include "app/status.h"
+#include "core/queue.h"
 #include "core/state.h"
 
 namespace {
 
 const WCHAR START_LOCK_NAME[] = L"Tallyvox.StartLock";
 const DWORD START_LOCK_WAIT_MS = 5000;
+
+// A launch has no window to say what went wrong in: the error beep, and a line on standard error.
+void Complain(const WCHAR* line)
+{
+    MessageBeep(MB_ICONERROR);
+    WriteStandard(STD_ERROR_HANDLE, line);
+}
 
 } // namespace
 
@@ -32,24 +39,48 @@ HWND FindRunningStrip()
     return FindWindowW(STRIP_CLASS_NAME, nullptr);
 }
 
-DWORD ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path)
+DWORD ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path, DWORD_PTR* answer)
 {
     COPYDATASTRUCT record;
     record.dwData = commandWord;
     record.cbData = DWORD((lstrlenW(path) + 1) * sizeof(WCHAR));
     record.lpData = const_cast<WCHAR*>(path);
-    DWORD_PTR answer;
+    DWORD_PTR ignored;
     if (SendMessageTimeoutW(strip, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record), SMTO_NORMAL, FORWARD_WAIT_MS,
-                            &answer))
+                            answer ? answer : &ignored))
         return 0;
     return GetLastError();
 }
 
+void ForwardQueue(HWND strip, int notQueued)
+{
+    for (int index = 0; index < g_queueCount; ++index) {
+        DWORD_PTR queued = 0;
+        DWORD error = ForwardCommand(strip, CMD_QUEUE, QueuePath(index), &queued);
+        if (error) {
+            ReportForwardError(error);
+            return;
+        }
+        // The rest stay out too, even one short enough to fit: the queue keeps the launch's order.
+        if (!queued) {
+            notQueued += g_queueCount - index;
+            break;
+        }
+    }
+    ReportNotQueued(notQueued);
+}
+
+void ReportNotQueued(int count)
+{
+    if (count == 0) return;
+    WCHAR line[64];
+    wsprintfW(line, L"Tallyvox: %d not queued, the queue is full\r\n", count);
+    Complain(line);
+}
+
 void ReportForwardError(DWORD error)
 {
-    if (error != ERROR_ACCESS_DENIED) return;
-    MessageBeep(MB_ICONERROR);
-    WriteStandard(STD_ERROR_HANDLE, L"Tallyvox: refused by an elevated strip\r\n");
+    if (error == ERROR_ACCESS_DENIED) Complain(L"Tallyvox: refused by an elevated strip\r\n");
 }
 
 int CopyRecordText(WCHAR* out, int capacity, const COPYDATASTRUCT* record)
@@ -83,12 +114,16 @@ LRESULT HandleRemoteCommand(const COPYDATASTRUCT* record, HWND sender)
     case CMD_SEEK_BY:
         return PerformCommand(code, SHORT(argument));
     }
-    // CMD_OPEN, CMD_STATUS, and any code no launch makes. A path longer than
-    // g_mediaPath holds arrives at the open too long, so the open refuses it
-    // instead of playing a cut name. An empty path opens nothing, but with
-    // code 9 it asks, answered at once even inside a graph call.
+    // CMD_OPEN, CMD_STATUS, next, previous, queue, and any code no launch
+    // makes. A path longer than g_mediaPath holds arrives at the open too
+    // long, so the open refuses it instead of playing a cut name. An empty
+    // path opens nothing, but with code 9 it asks, answered at once even
+    // inside a graph call, and with 10 and 11 it goes to the next or the
+    // previous file; with a path they open it, as they always did.
     WCHAR path[MEDIA_PATH_CAPACITY + 1];
-    if (CopyRecordText(path, MEDIA_PATH_CAPACITY + 1, record)) return PerformCommand(CMD_OPEN, 0, path);
+    if (CopyRecordText(path, MEDIA_PATH_CAPACITY + 1, record))
+        return code == CMD_QUEUE ? QueueFile(path) : PerformCommand(CMD_OPEN, 0, path);
     if (code == CMD_STATUS) AnswerStatusQuery(sender);
+    if (code == CMD_NEXT || code == CMD_PREVIOUS) return PerformCommand(code, 0);
     return 1;
 }

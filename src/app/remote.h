@@ -17,7 +17,7 @@ HWND FindRunningStrip();
 // most FORWARD_WAIT_MS: a strip stuck in a graph call must not hold every
 // later launch too. Returns 0 once the strip answered, else the send's
 // error: ERROR_ACCESS_DENIED when Windows refused the record.
-DWORD ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path);
+DWORD ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path, DWORD_PTR* answer = nullptr);
 
 // After a forward that failed with error. A record that Windows refused
 // (sent from a lower integrity level to a strip of a higher one, an elevated
@@ -25,6 +25,15 @@ DWORD ForwardCommand(HWND strip, DWORD commandWord, const WCHAR* path);
 // sounds the error beep and writes one line to standard error. Other errors
 // (a strip stuck past the wait, or just closed) pass in silence, as before.
 void ReportForwardError(DWORD error);
+
+// /queue: hands the launch's queue to strip, a record of code 12 a path,
+// in order, and stops at the first the strip cannot hold. Reports those
+// and notQueued, the paths the launch itself could not hold, as one line.
+void ForwardQueue(HWND strip, int notQueued);
+
+// With paths that were not queued: the error beep and one line on
+// standard error that says how many, as a refused forward does.
+void ReportNotQueued(int count);
 
 // Longer than any command's own waits for the graph: a toggle that pauses
 // waits for the pause's polling and two state waits.

@@ -1,7 +1,7 @@
 #include "app/status.h"
-#include "app/main_window.h"
 #include "app/output.h"
 #include "app/remote.h"
+#include "core/queue.h"
 #include "core/state.h"
 #include "player/player.h"
 #include "strip/details.h"
@@ -82,7 +82,9 @@ int ComposeStatus(WCHAR* out)
     int length = wsprintfW(out, L"state=%s\r\nposition=%s\r\nduration=%s\r\nvolume=%d\r\npath=", state, positionText,
                            durationText, VolumeLevel(&g_player));
     length += CopyText(out + length, STATUS_TEXT_CAPACITY - length, path);
-    return length + CopyText(out + length, STATUS_TEXT_CAPACITY - length, L"\r\n");
+    // The files after this one, and this one's place from 1 (0 before the first).
+    return length + wsprintfW(out + length, L"\r\nqueue=%d\r\nindex=%d\r\n", g_queueCount - g_queueIndex - 1,
+                              g_queueIndex + 1);
 }
 
 void AnswerStatusQuery(HWND asker)

@@ -5,8 +5,8 @@
 #include "core/state.h"
 #include "player/player.h"
 
-// The status text's capacity, the terminating NUL included: five lines with
-// the longest path and the largest times.
+// The status text's capacity, the terminating NUL included: seven lines
+// with the longest path, the largest times and the longest queue.
 const int STATUS_TEXT_CAPACITY = 1152;
 
 // TRUE after an open that left nothing open: the strip shows its failure.
@@ -16,8 +16,8 @@ extern BOOL g_failedOpen;
 // a path line with nothing open.
 inline void NoteFailureShown() { g_failedOpen = g_mediaPath[0] != 0 && !PlayerHasMedia(&g_player); }
 
-// "state=", "position=", "duration=", "volume=" and "path=" lines, each
-// ended by CR LF, from the figures the last tick read, into out
+// "state=", "position=", "duration=", "volume=", "path=", "queue=" and
+// "index=" lines, each ended by CR LF, from the figures the last tick read, into out
 // (STATUS_TEXT_CAPACITY characters). Returns the length.
 int ComposeStatus(WCHAR* out);
 

@@ -1,6 +1,5 @@
 #include "app/taskbar_progress.h"
 #include "app/commands.h"
-#include "app/main_window.h"
 #include "app/status.h"
 #include "core/state.h"
 

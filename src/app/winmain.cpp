@@ -7,6 +7,7 @@
 #include "app/remote.h"
 #include "app/status.h"
 #include "app/taskbar_progress.h"
+#include "core/queue.h"
 #include "core/state.h"
 #include "player/player.h"
 #include "strip/details.h"
@@ -29,6 +30,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (running || commandLine.asksStatus) {
         GiveBackStartLock(startLock);
         if (commandLine.asksStatus) return AskForStatus(instance, running);  // only asks: never a strip
+        if (commandLine.queues) {
+            ForwardQueue(running, commandLine.notQueued);
+            if (commandLine.commandWord == CMD_OPEN) return 0;
+        }
+        // Next and previous go without the path: with one, their codes open it, as they always did.
+        if (commandLine.queues || commandLine.commandWord >= CMD_NEXT) path = L"";
         ReportForwardError(ForwardCommand(running, commandLine.commandWord, path));
         return 0;  // refused or not: a forwarding launch always ends with 0
     }
@@ -49,14 +56,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     CoInitialize(nullptr);
     PlayerCreate(&g_player, g_mainWindow);
 
-    if (g_mediaPath[0] == 0 || !PlayerOpen(&g_player, g_mediaPath)) {
+    // The line's path, or its first with /queue; a path too long to hold fails there visibly.
+    if (g_queueCount == 0 || !OpenQueuedFile(0)) {
         PlayerRelease(&g_player);
         CopyText(g_statusLine, STATUS_LINE_CAPACITY, NO_FILE);
     }
-    // A path too long to hold was never opened; say so as for any failed open.
-    if (commandLine.refusedPath[0]) ShowOpenFailure(commandLine.refusedPath);
     NoteFailureShown();
     EndPlayerOperation();
+    // This launch is the strip: it says so of the paths it could not queue,
+    // and lets go of the console it may have taken for that, whose closing would end the strip.
+    if (commandLine.notQueued) {
+        ReportNotQueued(commandLine.notQueued);
+        FreeConsole();
+    }
     // The hover details and the media controls come last: comctl32 and
     // combase load after the strip shows and plays.
     CreateDetailsTip(g_mainWindow);
@@ -68,7 +80,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         DispatchMessageW(&message);
     }
 
-    ReleaseMediaControls();
     ReleaseTaskbarProgress();
     BOOL allReleased = PlayerShutdown(&g_player);
     if (g_stripFont) DeleteObject(g_stripFont);

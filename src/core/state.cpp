@@ -4,6 +4,8 @@ WCHAR g_mediaPath[MEDIA_PATH_CAPACITY];
 WCHAR g_titleLine[TITLE_LINE_CAPACITY];
 WCHAR g_statusLine[STATUS_LINE_CAPACITY] = L"*******************";
 
+const WCHAR STRIP_CLASS_NAME[] = L"Tallyvox";
+
 HWND g_mainWindow;
 HFONT g_stripFont;
 HWND g_dockTarget;

@@ -16,6 +16,9 @@ enum : DWORD {
     CMD_SEEK_TO = 7,   // unsigned seconds from the start
     CMD_SEEK_BY = 8,   // signed seconds from the current place
     CMD_STATUS = 9,    // with an empty path: asks for the status, which comes back with this code
+    CMD_NEXT = 10,     // with an empty path: the next file of the queue; with one, an open
+    CMD_PREVIOUS = 11, // with an empty path: the file before, or this one's start; with one, an open
+    CMD_QUEUE = 12,    // adds the path to the end of the queue
 };
 
 // Capacities in wide characters, the terminating NUL included.
@@ -29,6 +32,9 @@ const int VOLUME_DISPLAY_TICKS = 20;
 extern WCHAR g_mediaPath[MEDIA_PATH_CAPACITY];
 extern WCHAR g_titleLine[TITLE_LINE_CAPACITY];
 extern WCHAR g_statusLine[STATUS_LINE_CAPACITY];
+
+// The strip's window class, also its title: "Tallyvox".
+extern const WCHAR STRIP_CLASS_NAME[];
 
 extern HWND g_mainWindow;
 extern HFONT g_stripFont;
@@ -58,6 +64,10 @@ void FindWineVersion();
 // TRUE while a player operation runs. Graph calls can deliver messages sent
 // by other threads and processes; whatever arrives meanwhile waits its turn.
 extern BOOL g_playerBusy;
+
+// TRUE for a strip made inside another program's window (/P): it has no
+// taskbar button and no media controls of its own.
+inline BOOL IsChildStrip(HWND strip) { return (GetWindowLongW(strip, GWL_STYLE) & WS_CHILD) != 0; }
 
 // A length of 0 or more 96-DPI pixels at g_stripDpi, rounded half up as
 // Windows scales: 62 is 93 at 144 DPI, 78 at 120.

@@ -25,6 +25,15 @@ void ShowUnlessKept(BOOL kept)
 
 } // namespace
 
+BOOL PlayerHasPicture(const Player* player)
+{
+    if (player->session) return player->sessionVideo != nullptr;
+    // The graph hands out its video window even for sound; with no video
+    // renderer in it, the window's calls fail (E_NOINTERFACE).
+    long visible;
+    return player->videoWindow && SUCCEEDED(player->videoWindow->get_Visible(&visible));
+}
+
 int PlayerCreate(Player* player, HWND notifyWindow)
 {
     player->eventMask = 0;

@@ -12,6 +12,9 @@ inline constexpr WCHAR OPEN_FAILURE_PREFIX[] = L"\u5931\u6557:";
 // TRUE while a file is open, whichever framework plays it.
 inline BOOL PlayerHasMedia(const Player* player) { return player->graph || player->session; }
 
+// TRUE while the open file has a picture, whichever framework shows it.
+BOOL PlayerHasPicture(const Player* player);
+
 int PlayerCreate(Player* player, HWND notifyWindow);
 void PlayerSetVolume(Player* player, int level);
 void PlayerWaitState(Player* player);

@@ -1,4 +1,5 @@
 #include "strip/details.h"
+#include "core/queue.h"
 #include "core/state.h"
 
 #include <commctrl.h>
@@ -69,12 +70,15 @@ const WCHAR* PlaybackStateWord(const Player* player)
 void ComposeDetails(WCHAR* out, int capacity)
 {
     // The lines between title and path first, for the room they leave.
-    WCHAR middle[2 * TIME_TEXT_CAPACITY];
+    WCHAR middle[3 * TIME_TEXT_CAPACITY];
     middle[0] = 0;
     if (PlayerHasMedia(&g_player)) {
         WCHAR time[TIME_TEXT_CAPACITY];
         FormatPlaybackTime(time, g_position, g_duration);
         wsprintfW(middle, L"\r\n%s  %s", time, PlaybackStateWord(&g_player));
+        // The file's place in the queue, when there are several.
+        if (g_queueCount > 1 && g_queueIndex >= 0)
+            wsprintfW(middle + lstrlenW(middle), L"  %d/%d", g_queueIndex + 1, g_queueCount);
     }
     wsprintfW(middle + lstrlenW(middle), L"\r\nVolume:%d", VolumeLevel(&g_player));
 

@@ -18,20 +18,20 @@ const DWORD STATE_MS = 10000;
 struct Launch {
     PROCESS_INFORMATION process = {};
 
-    // separator comes between the program's name and arguments; output, an
-    // inheritable handle, becomes the process's standard output.
+    // separator comes between the program's name and arguments; output and
+    // error, inheritable handles, become the process's standard output and error.
     explicit Launch(const WCHAR* arguments, const WCHAR* folder = nullptr, const WCHAR* separator = L" ",
-                    HANDLE output = nullptr)
+                    HANDLE output = nullptr, HANDLE error = nullptr)
     {
         static WCHAR line[32768];
         wcscpy(line, L"\"" TALLYVOX_EXE L"\"");
         wcscat(line, separator);
         wcsncat(line, arguments, 32767 - wcslen(line));
         STARTUPINFOW startup = { sizeof startup };
-        if (output) startup.dwFlags = STARTF_USESTDHANDLES, startup.hStdOutput = output;
+        if (output || error) startup.dwFlags = STARTF_USESTDHANDLES, startup.hStdOutput = output, startup.hStdError = error;
         // Wine now and then fails a start with ERROR_INTERNAL_ERROR; the same line starts on a retry.
         for (int tries = 0; tries < 3; ++tries, Sleep(500)) {
-            if (CreateProcessW(TALLYVOX_EXE, line, nullptr, nullptr, output != nullptr, 0, nullptr, folder, &startup,
+            if (CreateProcessW(TALLYVOX_EXE, line, nullptr, nullptr, output || error, 0, nullptr, folder, &startup,
                                &process))
                 return;
         }

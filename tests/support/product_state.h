@@ -5,6 +5,7 @@
 
 #include "app/commands.h"
 #include "app/status.h"
+#include "core/queue.h"
 #include "core/state.h"
 
 #include <wchar.h>
@@ -27,4 +28,6 @@ inline void RestoreProductGlobals()
     g_stopAsked = FALSE;
     g_wineVersion = 0;  // a test may have played Windows
     FindWineVersion();
+    g_failureTicks = 0;
+    QueueClear();
 }

@@ -30,17 +30,26 @@ inline std::wstring StringText(HSTRING string)
     return std::wstring(text, length);
 }
 
-struct FakeMusic : FakeInspectable<IMusicDisplayProperties> {
-    FakeMusic() : FakeInspectable("music", __uuidof(IMusicDisplayProperties)) {}
+// Music or video display properties ("music.put_Title", "video.put_Title"), keeping the title.
+template <class Interface>
+struct FakeTitled : FakeInspectable<Interface> {
+    FakeTitled(const char* name) : FakeInspectable<Interface>(name, __uuidof(Interface)) {}
     std::wstring title;
-    STDMETHODIMP put_Title(HSTRING text) override { title = StringText(text); return Log("put_Title"); }
+    STDMETHODIMP put_Title(HSTRING text) override { title = StringText(text); return this->Log("put_Title"); }
     NO_IMPL(get_Title(HSTRING*))
 };
+struct FakeMusic : FakeTitled<IMusicDisplayProperties> {
+    FakeMusic() : FakeTitled("music") {}
+};
+struct FakeVideoProperties : FakeTitled<IVideoDisplayProperties> {
+    FakeVideoProperties() : FakeTitled("video") {}
+};
 
-// Hands out music while offered, or fails with musicResult.
+// Hands out music and video while offered, or fails with musicResult.
 struct FakeDisplay : FakeInspectable<ISystemMediaTransportControlsDisplayUpdater> {
     FakeDisplay() : FakeInspectable("display", __uuidof(ISystemMediaTransportControlsDisplayUpdater)) {}
     FakeMusic music;
+    FakeVideoProperties video;
     HRESULT musicResult = S_OK;
     STDMETHODIMP put_Type(MediaPlaybackType type) override { return Log("put_Type", int(type)); }
     STDMETHODIMP get_MusicProperties(IMusicDisplayProperties** out) override
@@ -50,24 +59,35 @@ struct FakeDisplay : FakeInspectable<ISystemMediaTransportControlsDisplayUpdater
         if (FAILED(musicResult)) return musicResult;
         return music.QueryInterface(__uuidof(IMusicDisplayProperties), reinterpret_cast<void**>(out));
     }
+    STDMETHODIMP get_VideoProperties(IVideoDisplayProperties** out) override
+    {
+        Log("get_VideoProperties");
+        return video.QueryInterface(__uuidof(IVideoDisplayProperties), reinterpret_cast<void**>(out));
+    }
+    STDMETHODIMP ClearAll() override
+    {
+        music.title.clear(), video.title.clear();
+        return Log("ClearAll");
+    }
     STDMETHODIMP Update() override { return Log("Update"); }
     NO_IMPL(get_Type(MediaPlaybackType*)) NO_IMPL(get_AppMediaId(HSTRING*)) NO_IMPL(put_AppMediaId(HSTRING))
     NO_IMPL(get_Thumbnail(IInspectable**)) NO_IMPL(put_Thumbnail(IInspectable*))
-    NO_IMPL(get_VideoProperties(IInspectable**)) NO_IMPL(get_ImageProperties(IInspectable**))
-    NO_IMPL(CopyFromFileAsync(MediaPlaybackType, IInspectable*, IInspectable**)) NO_IMPL(ClearAll())
+    NO_IMPL(get_ImageProperties(IInspectable**)) NO_IMPL(CopyFromFileAsync(MediaPlaybackType, IInspectable*, IInspectable**))
 };
 
 // Keeps the status, the enable flags and the handler as Windows 10 does.
 struct FakeControls : FakeInspectable<ISystemMediaTransportControls> {
     FakeControls() : FakeInspectable("controls", __uuidof(ISystemMediaTransportControls)) {}
     FakeDisplay display;
-    int status = -1;  // none given yet
+    int status = -1;  // none given yet, or the last one taken
+    HRESULT statusResult = S_OK;  // a status refused is not kept
     IButtonPressedHandler* handler = nullptr;
     LONG handlerReferencesAtAdd = 0;
     STDMETHODIMP put_PlaybackStatus(MediaPlaybackStatus value) override
     {
-        status = value;
-        return Log("put_PlaybackStatus", int(value));
+        if (SUCCEEDED(statusResult)) status = value;
+        Log("put_PlaybackStatus", int(value));
+        return statusResult;
     }
     STDMETHODIMP get_DisplayUpdater(ISystemMediaTransportControlsDisplayUpdater** out) override
     {
@@ -124,7 +144,8 @@ struct FakeControlsSet {
     bool AllReferencesBack() const
     {
         return interop.refs == 1 && interop.controls.refs == 1 && interop.controls.display.refs == 1 &&
-               interop.controls.display.music.refs == 1 && !interop.controls.handler;
+               interop.controls.display.music.refs == 1 && interop.controls.display.video.refs == 1 &&
+               !interop.controls.handler;
     }
 };
 inline FakeControlsSet* g_fakeControlsSet;
