@@ -336,6 +336,14 @@ BOOL TrySession(Player* player, const WCHAR* path, int kinds, int* found)
 BOOL RestartAt(Player* player, LONGLONG position)
 {
     if (!player->ended) {
+        // Wine's renderer deadlocks when the clock stops under a moving
+        // picture, nearly always one that fills a screen (measured): as
+        // before a close, it is paused and left to settle first.
+        if (g_wineVersion && player->sessionVideo && player->filterState == State_Running) {
+            player->session->Pause();
+            AwaitEvent(player, MESessionPaused, SETTLE_MS);
+            SleepLettingSendsIn(SETTLE_MS);
+        }
         player->session->Stop();
         if (!Settle(player, MESessionStopped, State_Stopped)) return FALSE;
     }
@@ -458,3 +466,4 @@ void SessionGiveUp(Player* player)
     ForgetSession(player);
     player->sessionGivenUp = TRUE;
 }
+
