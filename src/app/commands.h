@@ -12,6 +12,9 @@
 enum : DWORD {
     CMD_DRAG_VOLUME = 0x10000,   // argument: the level a right-button drag reached
     CMD_GRAPH_EVENTS = 0x10001,  // drain the graph's event queue
+    CMD_FULL_SCREEN = 0x10002,   // argument: 1 toggles the picture's full screen, 0 leaves it
+    CMD_POINTER = 0x10003,       // argument: 1 shows the pointer over the picture, 0 hides it
+    CMD_REFIT_PICTURE = 0x10004, // fit the picture to its window's new size
 };
 
 // TRUE after a stop, until the next open, play, pause or toggle: the strip

@@ -7,6 +7,7 @@ WCHAR g_statusLine[STATUS_LINE_CAPACITY] = L"*******************";
 HWND g_mainWindow;
 HFONT g_stripFont;
 HWND g_dockTarget;
+HWND g_pictureInput;
 
 int g_dockSide = -1;
 int g_stripWidth;

@@ -33,6 +33,9 @@ extern WCHAR g_statusLine[STATUS_LINE_CAPACITY];
 extern HWND g_mainWindow;
 extern HFONT g_stripFont;
 extern HWND g_dockTarget;
+// Takes the picture's keys and mouse, whichever framework draws it: the
+// session's window hands them on, DirectShow's renderer drains them here.
+extern HWND g_pictureInput;
 
 extern int g_dockSide;
 extern int g_stripWidth;

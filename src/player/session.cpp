@@ -467,3 +467,22 @@ void SessionGiveUp(Player* player)
     player->sessionGivenUp = TRUE;
 }
 
+// Wine's renderer (8 and 10, measured) draws no more frames once a moving
+// picture's rectangle changes: that picture starts again where it stood,
+// fitted anew while its session is stopped, as a play after a pause does.
+BOOL SessionPictureResized(Player* player)
+{
+    RECT client, fitted;
+    MFVideoNormalizedRect whole;
+    if (!player->videoDisplay || !GetClientRect(player->sessionVideo, &client)) return TRUE;
+    if (SUCCEEDED(player->videoDisplay->GetVideoPosition(&whole, &fitted)) && fitted.right == client.right &&
+        fitted.bottom == client.bottom) {
+        return TRUE;  // fitted already: the open sized the window itself
+    }
+    LONGLONG position;
+    if (g_wineVersion && player->filterState == State_Running && SessionGetPosition(player, &position)) {
+        return RestartAt(player, position);
+    }
+    FitPicture(player->sessionVideo);
+    return TRUE;
+}
