@@ -50,12 +50,11 @@ void PlaceVideoWindow(IVideoWindow* video)
 void KeepShape(IBasicVideo* basic, long width, long height)
 {
     long videoWidth, videoHeight;
-    if (FAILED(basic->GetVideoSize(&videoWidth, &videoHeight)) || videoWidth <= 0 || videoHeight <= 0) return;
-    long shownWidth = long(LONGLONG(height) * videoWidth / videoHeight), shownHeight = height;
-    if (shownWidth > width) {
-        shownWidth = width;
-        shownHeight = long(LONGLONG(width) * videoHeight / videoWidth);
-    }
+    if (FAILED(basic->GetVideoSize(&videoWidth, &videoHeight)) || videoWidth <= 0 || videoHeight == 0) return;
+    if (videoHeight < 0) videoHeight = -videoHeight;  // Wine 10 gives a bottom-up picture's height as its bitmap's
+    long shownWidth = long(LONGLONG(height) * videoWidth / videoHeight);
+    if (shownWidth > width) shownWidth = width;
+    long shownHeight = long(LONGLONG(shownWidth) * videoHeight / videoWidth);
     basic->SetDestinationPosition((width - shownWidth) / 2, (height - shownHeight) / 2, shownWidth, shownHeight);
 }
 
@@ -266,4 +265,9 @@ void GraphSetWindow(Player* player, LONG style, const RECT& place, BOOL fullScre
     if (fullScreen) KeepShape(basic, width, height);
     else basic->SetDefaultDestinationPosition();
     basic->Release();
+    // Wine 10's renderer paints its border only when its window shows.
+    if (fullScreen && g_wineVersion >= 1000) {
+        video->put_Visible(OAFALSE);
+        video->put_Visible(OATRUE);
+    }
 }

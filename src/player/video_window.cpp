@@ -60,7 +60,7 @@ LRESULT CALLBACK VideoWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
         // The strip's keys work on the picture too; what they leave goes on as on any window.
-        if (SendMessageW(g_pictureInput, message, wParam, lParam)) return message == WM_APPCOMMAND;
+        if (SendMessageW(g_pictureInput, message, wParam, lParam)) return TRUE;
         break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
