@@ -25,3 +25,5 @@ make 2.0 tone.ogg -c:a libvorbis
 make 6.0 scene.mp4 $(video 6.0) -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -movflags +faststart
 make 6.0 scene.webm $(video 6.0) -c:v libvpx -b:v 300k -c:a libvorbis
 make 3.0 dfpwm.mkv $(video 3.0) -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a dfpwm
+# Long enough for every key, full screen and back, on either framework.
+make 20.0 picture.mp4 $(video 20.0) -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -movflags +faststart

@@ -114,7 +114,7 @@ TEST(Overlap, LaunchesStartedTogetherMakeOneStripThatDoesWhatTheyAsk)
 }
 
 // The video windows of the strip's process that show, and the caption of one
-// (under Wine 8 those set aside stay, hidden).
+// (those of parked sessions stay, hidden).
 int VideoWindows(const Launch& strip, std::wstring* shown)
 {
     int count = 0;

@@ -1,4 +1,5 @@
 // The player against Wine's real filter graph, with media the tests write.
+#include "app/picture_input.h"
 #include "core/state.h"
 #include "fakes.h"
 #include "media.h"
@@ -54,6 +55,18 @@ int FilterCount()
     return count;
 }
 
+RECT WindowRect(HWND window)
+{
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+bool SameRect(const RECT& a, const RECT& b)
+{
+    return EqualRect(&a, &b) != 0;
+}
+
 std::wstring Temp(const wchar_t* name)
 {
     WCHAR path[MAX_PATH];
@@ -61,7 +74,7 @@ std::wstring Temp(const wchar_t* name)
     return path;
 }
 
-// The program's end, as the strip's: the sessions set aside or parked close
+// The program's end, as the strip's: the parked sessions close
 // if they can, and COM goes only when none is left.
 struct SessionsEnd : testing::Environment {
     void TearDown() override
@@ -76,6 +89,7 @@ protected:
     void SetUp() override
     {
         CoInitialize(nullptr);
+        if (!g_pictureInput) CreatePictureInput(GetModuleHandleW(nullptr));
         g_player = Player{};
         g_notifications = 0;
         g_mainWindow = CreatePlainWindow(0, 0, 200, 62);
@@ -230,6 +244,10 @@ TEST_F(MediaPlayer, VideoWindowGetsTheFileNameAndDocksToTheTarget)
         EXPECT_EQ(t.bottom - height, placed.top);
         EXPECT_EQ(260, placed.right - placed.left);
         EXPECT_EQ(height, placed.bottom - placed.top);
+        PostMessageW(video, WM_KEYDOWN, 'F', 0);  // a docked picture keeps its corner
+        PumpUntil([] { return false; }, 300);
+        EXPECT_FALSE(g_fullScreen);
+        EXPECT_TRUE(SameRect(placed, WindowRect(video)));
     }
     DestroyWindow(target);
 }
@@ -410,19 +428,108 @@ Picture PictureIn(HWND window)
     return picture;
 }
 
+// The window the picture plays in now: under Wine 8 a new session, in a
+// window of its own where the last one was, takes over at each seek and play.
+HWND VideoWindow() { return g_player.sessionVideo; }
+// DirectShow's: its renderer's window, named after the file.
+HWND LongAviWindow() { return FindWindowW(nullptr, L"long.avi"); }
+
 bool PictureMoves(HWND window)
 {
     unsigned before = PictureIn(window).hash;
     return PumpUntil([&] { return PictureIn(window).hash != before; }, 3000);
 }
 
+// The share of lit pixels along row y of window's client area.
+double LitRow(HWND window, int y)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    HDC dc = GetDC(window);
+    int lit = 0, count = 0;
+    for (int x = 0; x < client.right; x += 8, ++count) lit += GetPixel(dc, x, y) != 0;
+    ReleaseDC(window, dc);
+    return count ? double(lit) / count : 0;
+}
+
+// A message to the picture as the user's input comes, posted, and the time
+// for what it does.
+template <typename Condition>
+bool Press(HWND video, UINT message, WPARAM wParam, Condition done)
+{
+    PostMessageW(video, message, wParam, 0);
+    return PumpUntil(done, 3000);
+}
+
+bool Never() { return false; }
+
+// Undocked, the picture opens next to the strip, within the strip's work area.
+void ExpectBesideTheStrip(HWND video)
+{
+    RECT strip = WindowRect(g_mainWindow), placed = WindowRect(video), overlap, work = MonitorOf(strip).rcWork;
+    EXPECT_FALSE(IntersectRect(&overlap, &strip, &placed));
+    EXPECT_TRUE(placed.top == strip.bottom || placed.bottom == strip.top);
+    EXPECT_EQ(strip.left, placed.left);
+    EXPECT_TRUE(placed.top >= work.top && placed.bottom <= work.bottom);
+}
+
+// The strip's keys on the picture drive the strip, from wherever it stands
+// back to the start. Each start of a session's picture risks Wine's
+// deadlock (see the README): a session's takes a key of each kind.
+void ExpectTheStripsKeys(HWND (*picture)())
+{
+    auto in = [](OAFilterState state) { return [state] { return g_player.filterState == state; }; };
+    EXPECT_TRUE(Press(picture(), WM_KEYDOWN, 'P', in(State_Paused)));
+    EXPECT_TRUE(Press(picture(), WM_KEYDOWN, VK_DOWN, in(State_Running)));
+    if (!g_player.session) {
+        EXPECT_TRUE(Press(picture(), WM_KEYDOWN, VK_UP, in(State_Paused)));
+        EXPECT_TRUE(Press(picture(), WM_KEYDOWN, 'P', in(State_Running)));
+    }
+    const int level = VolumeLevel(&g_player);  // a picture without sound shows the bar, and stays
+    const int quieter = g_player.session ? level - 500 : level;
+    EXPECT_TRUE(Press(picture(), WM_KEYDOWN, VK_DELETE, [&] { return g_volumeDisplayTicks == VOLUME_DISPLAY_TICKS; }));
+    EXPECT_EQ(quieter, VolumeLevel(&g_player));
+    EXPECT_TRUE(Press(picture(), WM_KEYDOWN, VK_INSERT, [&] { return VolumeLevel(&g_player) == level; }));
+    EXPECT_TRUE(Press(picture(), WM_KEYDOWN, VK_RIGHT, [] { return Position() >= 50000000; }));
+    if (!g_player.session) EXPECT_TRUE(Press(picture(), WM_KEYDOWN, VK_LEFT, [] { return Position() < 50000000; }));
+    EXPECT_TRUE(Press(picture(), WM_KEYDOWN, VK_HOME, [] { return Position() < 10000000; }));
+}
+
+// F, Esc and a double-click: the window covers its monitor without a
+// frame, the picture moving at its own shape in black, and goes back where
+// it was; a click changes nothing, and the pointer hides when still and
+// shows when moved. It ends in full screen.
+void ExpectFullScreen(HWND (*picture)())
+{
+    const RECT windowed = WindowRect(picture()), monitor = MonitorOf(windowed).rcMonitor;
+    auto covers = [&] { return SameRect(WindowRect(picture()), monitor); };
+    auto back = [&] { return SameRect(WindowRect(picture()), windowed); };
+    ASSERT_TRUE(Press(picture(), WM_KEYDOWN, 'F', covers));
+    EXPECT_FALSE(GetWindowLongW(picture(), GWL_STYLE) & WS_CAPTION);
+    EXPECT_TRUE(PumpUntil([&] { return LitRow(picture(), (monitor.bottom - monitor.top) / 2) > 0.5; }, 3000));
+    EXPECT_LT(LitRow(picture(), 8), 0.1) << "a black bar above the picture";
+    EXPECT_TRUE(PictureMoves(picture()));
+    ASSERT_TRUE(Press(picture(), WM_KEYDOWN, VK_ESCAPE, back));
+    EXPECT_TRUE(GetWindowLongW(picture(), GWL_STYLE) & WS_CAPTION);
+    EXPECT_TRUE(PictureMoves(picture()));
+
+    PostMessageW(picture(), WM_LBUTTONDOWN, 0, 0);
+    ASSERT_TRUE(Press(picture(), WM_LBUTTONDOWN, 0, covers));
+    EXPECT_FALSE(Press(picture(), WM_LBUTTONDOWN, 0, Never)) << "a click";  // waits out the double-click time too
+    EXPECT_TRUE(covers());
+    EXPECT_EQ(State_Running, g_player.filterState);
+    SetCursorPos((monitor.left + monitor.right) / 2, (monitor.top + monitor.bottom) / 2);
+    EXPECT_TRUE(PumpUntil([] { return g_pointerHidden; }, 5000));
+    if (g_player.session) EXPECT_EQ(nullptr, GetCursor());
+    SetCursorPos(monitor.left + 10, monitor.top + 10);
+    EXPECT_TRUE(Press(picture(), WM_MOUSEMOVE, 0, [] { return !g_pointerHidden; }));
+    if (g_player.session) EXPECT_NE(nullptr, GetCursor());
+}
+
 } // namespace
 
-// The window the picture plays in now: under Wine 8 a new session, in a
-// window of its own where the last one was, takes over at each seek and play.
-HWND VideoWindow() { return g_player.sessionVideo; }
 
-// No video window shows; under Wine 8 those set aside stay, hidden.
+// No video window shows; those of parked sessions stay, hidden.
 bool NoPictureShows()
 {
     for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"TallyvoxVideo", nullptr)) != nullptr;)
@@ -459,6 +566,9 @@ TEST_F(StockWindows, VideoPlaysInAWindowOfItsOwnWithEveryControl)
         EXPECT_EQ(t.bottom, outer.bottom);
         EXPECT_EQ(c.side ? t.right : t.left, c.side ? outer.right : outer.left);
         EXPECT_STREQ(L"State:2000", g_statusLine);
+        for (UINT message : { WM_KEYDOWN, WM_LBUTTONDOWN, WM_LBUTTONDOWN }) PostMessageW(VideoWindow(), message, 'F', 0);
+        PumpUntil([] { return false; }, 300);
+        EXPECT_FALSE(g_fullScreen) << "a docked picture keeps its corner";
 
         ASSERT_TRUE(PumpUntil([&] { return PictureIn(VideoWindow()).lit > 0.8; }, 3000));
         EXPECT_GE(PictureIn(VideoWindow()).bars, 5) << "the test pattern's bars";
@@ -598,4 +708,55 @@ TEST_F(StockWindows, APictureWithoutItsSoundPlaysAlone)
     EXPECT_EQ(nullptr, g_player.sessionVolume);
     EXPECT_TRUE(PictureMoves(g_player.sessionVideo));
     EXPECT_TRUE(PlaysOn());
+}
+
+// DirectShow's picture next to the strip, below it where there is room,
+// taking the strip's keys through its message drain, and full screen; an
+// open leaves full screen first.
+TEST_F(MediaPlayer, DirectShowsPictureTakesTheKeysAndGoesFullScreen)
+{
+    std::wstring path = Temp(L"long.avi");
+    ASSERT_TRUE(WriteAvi(path.c_str(), 320, 120, 200, 10));
+    SetWindowPos(g_mainWindow, nullptr, 100, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ASSERT_EQ(1, PlayerOpen(&g_player, path.c_str()));
+    ASSERT_NE(nullptr, g_player.graph);
+    HWND video = FindWindowW(nullptr, L"long.avi");
+    ASSERT_NE(nullptr, video);
+    ExpectBesideTheStrip(video);
+    EXPECT_EQ(WindowRect(g_mainWindow).bottom, WindowRect(video).top);
+    ExpectTheStripsKeys(LongAviWindow);
+    ExpectFullScreen(LongAviWindow);
+    ASSERT_EQ(1, PlayerOpen(&g_player, path.c_str()));
+    EXPECT_FALSE(g_fullScreen);
+    video = FindWindowW(nullptr, L"long.avi");
+    EXPECT_TRUE(GetWindowLongW(video, GWL_STYLE) & WS_CAPTION);
+}
+
+// The session's picture as a stock Windows plays an MP4: above the strip
+// where there is no room below, the strip's keys, the wheel and the media
+// keys, full screen, and a resize that leaves it moving.
+TEST_F(StockWindows, ASessionsPictureTakesTheKeysAndGoesFullScreen)
+{
+    RECT work = MonitorOf(WindowRect(g_mainWindow)).rcWork;
+    SetWindowPos(g_mainWindow, nullptr, 100, work.bottom - 72, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    std::wstring path = TestMedia(L"picture.mp4");
+    ASSERT_EQ(1, PlayerOpen(&g_player, path.c_str())) << g_titleLine;
+    HWND video = g_player.sessionVideo;
+    ASSERT_NE(nullptr, video);
+    ExpectBesideTheStrip(video);
+    EXPECT_EQ(WindowRect(g_mainWindow).top, WindowRect(video).bottom);
+    ExpectTheStripsKeys(VideoWindow);
+    SendMessageW(VideoWindow(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+    EXPECT_EQ(9000, VolumeLevel(&g_player));
+    EXPECT_TRUE(SendMessageW(VideoWindow(), WM_APPCOMMAND, WPARAM(VideoWindow()), MAKELPARAM(0, APPCOMMAND_MEDIA_PAUSE)));
+    EXPECT_EQ(State_Paused, g_player.filterState);
+    EXPECT_TRUE(SendMessageW(VideoWindow(), WM_APPCOMMAND, WPARAM(VideoWindow()), MAKELPARAM(0, APPCOMMAND_MEDIA_PLAY)));
+    EXPECT_EQ(State_Running, g_player.filterState);
+
+    SetWindowPos(VideoWindow(), nullptr, 100, 100, 400, 300, SWP_NOZORDER);  // as a user's drag leaves it, on the screen
+    PumpUntil(Never, 500);  // the refit, under Wine 8 a new session
+    EXPECT_TRUE(PictureMoves(VideoWindow()));
+    ExpectFullScreen(VideoWindow);
+    ASSERT_EQ(1, PlayerOpen(&g_player, Wav(L"after-full-screen.wav", 1000).c_str()));
+    EXPECT_FALSE(g_fullScreen);
 }

@@ -184,6 +184,15 @@ void CarryOut(const Command& command)
     case CMD_GRAPH_EVENTS:
         PlayerHandleEvents(&g_player);
         break;
+    case CMD_FULL_SCREEN:
+        PlayerSetFullScreen(&g_player, command.argument && !g_fullScreen);
+        break;
+    case CMD_POINTER:
+        PlayerShowPointer(&g_player, command.argument);
+        break;
+    case CMD_REFIT_PICTURE:
+        PlayerPictureResized(&g_player);
+        break;
     }
     // Not only an open fails: a session that stops answering is given up.
     NoteFailureShown();

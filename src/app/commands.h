@@ -13,6 +13,9 @@ enum : DWORD {
     CMD_DRAG_VOLUME = 0x10000,   // argument: the level a right-button drag reached
     CMD_GRAPH_EVENTS = 0x10001,  // drain the graph's event queue
     CMD_PLAY_ON = 0x10002,       // the queue's next file, if nothing plays
+    CMD_FULL_SCREEN = 0x10003,   // argument: 1 toggles the picture's full screen, 0 leaves it
+    CMD_POINTER = 0x10004,       // argument: 1 shows the pointer over the picture, 0 hides it
+    CMD_REFIT_PICTURE = 0x10005, // fit the picture to its window's new size
 };
 
 // How long a queued file's failure shows before the next file plays: 2 s of ticks.

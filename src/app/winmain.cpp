@@ -4,6 +4,7 @@
 #include "app/commands.h"
 #include "app/main_window.h"
 #include "app/media_controls.h"
+#include "app/picture_input.h"
 #include "app/remote.h"
 #include "app/status.h"
 #include "app/taskbar_progress.h"
@@ -54,6 +55,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     SetTimer(g_mainWindow, TICK_TIMER_ID, TICK_INTERVAL_MS, nullptr);
     FindWineVersion();  // what a Wine needs is done only there
     CoInitialize(nullptr);
+    CreatePictureInput(instance);  // before the first open, whose picture sends it its keys
     PlayerCreate(&g_player, g_mainWindow);
 
     // The line's path, or its first with /queue; a path too long to hold fails there visibly.

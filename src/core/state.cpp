@@ -9,6 +9,7 @@ const WCHAR STRIP_CLASS_NAME[] = L"Tallyvox";
 HWND g_mainWindow;
 HFONT g_stripFont;
 HWND g_dockTarget;
+HWND g_pictureInput;
 
 int g_dockSide = -1;
 int g_stripWidth;

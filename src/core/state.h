@@ -39,6 +39,9 @@ extern const WCHAR STRIP_CLASS_NAME[];
 extern HWND g_mainWindow;
 extern HFONT g_stripFont;
 extern HWND g_dockTarget;
+// Takes the picture's keys and mouse, whichever framework draws it: the
+// session's window hands them on, DirectShow's renderer drains them here.
+extern HWND g_pictureInput;
 
 extern int g_dockSide;
 extern int g_stripWidth;

@@ -34,15 +34,28 @@ void ReleaseAll(Player* player)
     ReleaseInterface(player->graph);
 }
 
-// A target or video window that cannot be read is left alone: the media
-// plays on undocked.
-void DockVideoWindow(IVideoWindow* video)
+// Docked, or next to the strip. A target, strip or video window that
+// cannot be read leaves it where the renderer put it.
+void PlaceVideoWindow(IVideoWindow* video)
 {
     long left, top, width, height;
     if (SUCCEEDED(video->GetWindowPosition(&left, &top, &width, &height)) &&
-        PlaceInDock(&left, &top, &width, &height)) {
+        PlacePicture(&left, &top, &width, &height)) {
         video->SetWindowPosition(left, top, width, height);
     }
+}
+
+// The largest rectangle of the video's shape centred in width x height:
+// the renderer fills the rest with its border colour.
+void KeepShape(IBasicVideo* basic, long width, long height)
+{
+    long videoWidth, videoHeight;
+    if (FAILED(basic->GetVideoSize(&videoWidth, &videoHeight)) || videoWidth <= 0 || videoHeight == 0) return;
+    if (videoHeight < 0) videoHeight = -videoHeight;  // Wine 10 gives a bottom-up picture's height as its bitmap's
+    long shownWidth = long(LONGLONG(height) * videoWidth / videoHeight);
+    if (shownWidth > width) shownWidth = width;
+    long shownHeight = long(LONGLONG(shownWidth) * videoHeight / videoWidth);
+    basic->SetDestinationPosition((width - shownWidth) / 2, (height - shownHeight) / 2, shownWidth, shownHeight);
 }
 
 // A reused graph still holds the last file's filters: take them all out so
@@ -135,7 +148,9 @@ int GraphStart(Player* player, BOOL reused)
     if (IVideoWindow* video = player->videoWindow) {
         StackBstr bstr;
         video->put_Caption(MakeBstr(bstr, FileNamePart(g_mediaPath)));
-        if (g_dockSide >= 0) DockVideoWindow(video);
+        PlaceVideoWindow(video);
+        // Its keys and mouse come to the window that takes the picture's.
+        video->put_MessageDrain(reinterpret_cast<OAHWND>(g_pictureInput));
     }
     if (IMediaSeeking* seeking = player->seeking) {
         seeking->SetTimeFormat(&TIME_FORMAT_MEDIA_TIME);
@@ -234,4 +249,25 @@ void GraphSeekTo(Player* player, LONGLONG position)
 BOOL GraphGetPosition(Player* player, LONGLONG* position)
 {
     return player->seeking && SUCCEEDED(player->seeking->GetCurrentPosition(position));
+}
+
+// In full screen the picture keeps its shape in black; a window of its
+// own size shows it whole again, following the window.
+void GraphSetWindow(Player* player, LONG style, const RECT& place, BOOL fullScreen)
+{
+    IVideoWindow* video = player->videoWindow;
+    long width = place.right - place.left, height = place.bottom - place.top;
+    video->put_WindowStyle(style);
+    video->SetWindowPosition(place.left, place.top, width, height);
+    video->put_BorderColor(RGB(0, 0, 0));
+    IBasicVideo* basic;
+    if (FAILED(player->graph->QueryInterface(IID_IBasicVideo, reinterpret_cast<void**>(&basic)))) return;
+    if (fullScreen) KeepShape(basic, width, height);
+    else basic->SetDefaultDestinationPosition();
+    basic->Release();
+    // Wine 10's renderer paints its border only when its window shows.
+    if (fullScreen && g_wineVersion >= 1000) {
+        video->put_Visible(OAFALSE);
+        video->put_Visible(OATRUE);
+    }
 }

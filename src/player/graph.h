@@ -11,7 +11,8 @@ int GraphCreate(Player* player, HWND notifyWindow);
 // for reuse (reused says which): TRUE when it is rendered; otherwise
 // nothing is left.
 BOOL GraphRender(Player* player, const WCHAR* path, BOOL* reused);
-// Names and docks the video window, reads the length, and runs from the
+// Names and places the video window (docked, or next to the strip), drains
+// its keys and mouse to g_pictureInput, reads the length, and runs from the
 // start: 1 when it runs, 0 when Run fails (the graph stays, for the next
 // open to reuse).
 int GraphStart(Player* player, BOOL reused);
@@ -25,3 +26,19 @@ void GraphStop(Player* player);
 void GraphRelease(Player* player);
 void GraphSeekTo(Player* player, LONGLONG position);
 BOOL GraphGetPosition(Player* player, LONGLONG* position);
+// The video window's style and place, read and set: it is the renderer's,
+// another thread's, and IVideoWindow refuses the maximized and minimized
+// styles. In full screen the picture keeps its shape inside it.
+inline void GraphGetWindow(Player* player, LONG* style, RECT* place)
+{
+    long left = 0, top = 0, width = 0, height = 0;
+    player->videoWindow->get_WindowStyle(style);
+    player->videoWindow->GetWindowPosition(&left, &top, &width, &height);
+    *style &= ~(WS_MAXIMIZE | WS_MINIMIZE);
+    *place = { left, top, left + width, top + height };
+}
+void GraphSetWindow(Player* player, LONG style, const RECT& place, BOOL fullScreen);
+inline void GraphHidePointer(Player* player, BOOL hidden)
+{
+    player->videoWindow->HideCursor(hidden ? OATRUE : OAFALSE);
+}

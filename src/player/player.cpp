@@ -5,6 +5,7 @@
 #include "core/state.h"
 #include "player/graph.h"
 #include "player/session.h"
+#include "player/video_window.h"
 
 namespace {
 
@@ -96,6 +97,7 @@ void PlayerStop(Player* player)
 
 void PlayerRelease(Player* player)
 {
+    PlayerSetFullScreen(player, FALSE);
     if (player->session) SessionRelease(player);
     GraphRelease(player);
 }
@@ -129,6 +131,48 @@ BOOL PlayerGetPosition(Player* player, LONGLONG* position)
     return player->graph && GraphGetPosition(player, position);
 }
 
+// The renderers leave full screen to the window (DirectShow's
+// put_FullScreenMode and Wine's SetFullscreen answer E_NOTIMPL): it becomes
+// a frameless popup over its monitor, and gets back the style and place it
+// had.
+void PlayerSetFullScreen(Player* player, BOOL on)
+{
+    HWND window = player->sessionVideo;
+    // A docked picture keeps its corner; without a picture there is nothing to cover the monitor.
+    if (on == g_fullScreen || (on && (g_dockSide >= 0 || (!window && !player->videoWindow)))) return;
+    g_fullScreen = on;
+    if (on && window) {
+        g_windowedStyle = GetWindowLongW(window, GWL_STYLE);
+        GetWindowRect(window, &g_windowedPlace);
+    } else if (on) {
+        GraphGetWindow(player, &g_windowedStyle, &g_windowedPlace);
+    }
+    LONG style = on ? (g_windowedStyle & ~WS_OVERLAPPEDWINDOW) | WS_POPUP : g_windowedStyle;
+    RECT place = on ? MonitorOf(g_windowedPlace).rcMonitor : g_windowedPlace;
+    if (window) {
+        SetWindowLongW(window, GWL_STYLE, style);
+        SetWindowPos(window, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                     SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+    } else if (player->videoWindow) {
+        GraphSetWindow(player, style, place, on);
+    }
+    if (!on && g_pointerHidden) PlayerShowPointer(player, TRUE);
+}
+
+// Our window's pointer is hidden by its WM_SETCURSOR from now on, and at
+// once here; DirectShow's renderer hides its own.
+void PlayerShowPointer(Player* player, BOOL shown)
+{
+    g_pointerHidden = !shown;
+    if (player->sessionVideo) SetCursor(shown ? LoadCursorW(nullptr, IDC_ARROW) : nullptr);
+    else if (player->videoWindow) GraphHidePointer(player, !shown);
+}
+
+void PlayerPictureResized(Player* player)
+{
+    if (player->session) ShowUnlessKept(SessionPictureResized(player));
+}
+
 // "failed:" and the path, cut to each line's capacity. The text is composed
 // before either buffer is written, since path may be g_mediaPath itself.
 void ShowOpenFailure(const WCHAR* path)
@@ -147,6 +191,7 @@ int PlayerOpen(Player* player, const WCHAR* path)
     // them along. A session is never reused: the next file may need DirectShow.
     BOOL keepEvents = PlayerHasMedia(player) && player->filterState == State_Stopped;
     ULONG eventMask = keepEvents ? player->eventMask : 0;
+    PlayerSetFullScreen(player, FALSE);
     if (player->session) SessionRelease(player);
     // A path that does not fit is never opened cut short: it could name another file.
     if (!FitsMediaPath(path)) {

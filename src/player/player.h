@@ -42,6 +42,15 @@ void PlayerSeekTo(Player* player, LONGLONG position);
 // Moves by change (100-ns units) from the current position.
 void PlayerSeekBy(Player* player, LONGLONG change);
 
+// Full screen for the picture of either framework, unless it is docked:
+// its window covers its monitor, or goes back where it was. An open and a
+// release leave it first.
+void PlayerSetFullScreen(Player* player, BOOL on);
+// Shows or hides the pointer over the picture.
+void PlayerShowPointer(Player* player, BOOL shown);
+// The picture's window changed its size: the picture is fitted to it.
+void PlayerPictureResized(Player* player);
+
 // Renders and runs path; 1 when it plays, 0 when it does not.
 int PlayerOpen(Player* player, const WCHAR* path);
 

@@ -47,6 +47,15 @@ extern Player g_player;
 
 // Posted by the graph to the strip window when events wait in its queue.
 const UINT WM_GRAPHNOTIFY = WM_USER + 106;
+// Posted by the session's video window to g_pictureInput when its size changed.
+const UINT WM_PICTURE_RESIZED = WM_USER + 107;
+
+// The picture covers its monitor; its window's style and place before, to go back to.
+extern BOOL g_fullScreen;
+extern LONG g_windowedStyle;
+extern RECT g_windowedPlace;
+// The pointer is hidden over the picture: it stood still in full screen.
+extern BOOL g_pointerHidden;
 
 // Gives back the reference pointer holds, if any, and clears it.
 template <typename Interface>
@@ -65,7 +74,12 @@ const LONGLONG MEDIA_TIME_PER_SECOND = 10000000;
 // Adds an event's code to the record's bits and shows them on line 2.
 void NoteEvent(Player* player, long code);
 
-// Limits a video window's outer size to the docked maximum and moves it into
-// the dock target's corner; FALSE, changing nothing, when the target cannot
-// be read. Both frameworks' video windows dock this way.
-BOOL PlaceInDock(long* left, long* top, long* width, long* height);
+// Places a video window of the given outer size: into the dock target's
+// corner, limited to the docked maximum, when /V asked; otherwise next to
+// the strip. FALSE, changing nothing, when the target or the strip cannot
+// be read. Both frameworks' video windows are placed this way.
+BOOL PlacePicture(long* left, long* top, long* width, long* height);
+
+// The monitor that holds most of window: its whole rectangle, and its work
+// area (without the taskbar).
+MONITORINFO MonitorOf(const RECT& window);

@@ -64,13 +64,11 @@ struct SessionParts {
     HWND window;
 };
 
-// Sessions off the strip, muted, their windows hidden: parked ones, which
-// stopped answering, each released once it answers and has closed; and
-// Wine 8's pictures set aside, closed only at the strip's end.
+// Sessions that stopped answering, off the strip, muted, their windows
+// hidden: each is released once it answers and has closed.
 struct KeptSession {
     SessionParts parts;
-    BOOL closing;   // its Close was asked
-    BOOL setAside;  // answering, but not to be stopped before the end
+    BOOL closing;  // its Close was asked
 };
 const int KEPT_CAPACITY = 32;
 KeptSession g_keptSessions[KEPT_CAPACITY];
@@ -79,12 +77,14 @@ KeptSession g_keptSessions[KEPT_CAPACITY];
 int g_sessionsLeft;
 
 // Where a session starts when it takes over from another of the same file
-// (Wine 8, below): the place, the old window's rectangle, and whether it
-// was shown, and paused.
+// (Wine 8, below): the place, the old window's rectangle and style (full
+// screen or not), whether it was shown and had the focus, and paused.
 struct Reopening {
     LONGLONG position;
     RECT window;
+    LONG style;
     BOOL shown;
+    BOOL active;
     BOOL paused;
 };
 
@@ -96,8 +96,10 @@ BOOL IsWine8() { return g_wineVersion != 0 && g_wineVersion < 1000; }
 // (a close 5 times in 100, the end 6 in 100, a stop just after a start
 // nearly every time), and the stuck session then holds Media Foundation's
 // work queue for the rest of the process. A picture's session there is
-// never stopped: what would stop it opens the file afresh in a new session
-// where it is to go on, and the old one is set aside, paused.
+// never stopped: it is paused and shut down without a Close (none stuck in
+// some 700, where 1 Close in 20 was; kept paused instead, each cost some
+// 40 MB and a share of a processor), and what would stop it opens the file
+// afresh in a new session where it is to go on.
 BOOL NeverStopsPicture(const Player* player) { return IsWine8() && player->sessionVideo; }
 // The same renderer's end is a stop too: its picture is paused just before.
 const LONGLONG PAUSE_BEFORE_END = 3000000;
@@ -105,6 +107,13 @@ const LONGLONG PAUSE_BEFORE_END = 3000000;
 // Wine's renderers (8 and 10) draw the frame at a new place only some
 // 200 ms after the start there; Windows' draws it as it starts.
 BOOL LeadsIntoPausedSeek(const Player* player) { return g_wineVersion != 0 && player->sessionVideo; }
+
+// Wine's renderers (8 and 10) draw no more frames once a moving picture's
+// rectangle changes: fitted anew, it starts again.
+BOOL FreezesWhenFitted(const Player* player)
+{
+    return g_wineVersion != 0 && player->sessionVideo && player->filterState == State_Running;
+}
 
 // Wine's sessions never answer a start at a new place from the paused
 // state (8 and 10), nor in 8 while they run: there they are stopped first.
@@ -405,7 +414,7 @@ void StopReading(IMFMediaSource* source)
 // Takes a session off the strip, muted and hidden, with everything it
 // holds, and keeps it until it can be closed, without a call that could
 // block on it; with no room left it goes with the process.
-void Keep(Player* player, BOOL closing, BOOL setAside)
+void Keep(Player* player, BOOL closing)
 {
     Mute(player);
     if (player->sessionVideo) ShowWindow(player->sessionVideo, SW_HIDE);
@@ -414,7 +423,6 @@ void Keep(Player* player, BOOL closing, BOOL setAside)
         if (kept.parts.session) continue;
         kept.parts = parts;
         kept.closing = closing;
-        kept.setAside = setAside;
         return;
     }
     StopReading(parts.source);
@@ -426,34 +434,26 @@ void Keep(Player* player, BOOL closing, BOOL setAside)
 void Park(Player* player, BOOL closing = FALSE)
 {
     StopReading(player->source);
-    Keep(player, closing, FALSE);
-}
-
-// Wine 8: a session is set aside paused rather than stopped; a running one
-// that does not answer even a pause is stuck, and parked. A paused one is
-// not asked again: a pause of a pause may go unanswered there.
-void SetAside(Player* player)
-{
-    if (player->filterState == State_Running &&
-        Settle(player, player->session->Pause(), MESessionPaused, State_Paused) == SILENT)
-        Park(player);
-    else
-        Keep(player, FALSE, TRUE);
+    Keep(player, closing);
 }
 
 // Closes the session, then shuts the source and the session down, and only
 // then destroys the window the picture was drawn into. A session whose
 // topology failed never answers a Close, and goes without; one that does
-// not close in time is parked.
+// not close in time is parked. Wine 8's picture is paused, not closed: one
+// that does not answer even that is parked. A paused one is not asked
+// again: a pause of a pause may go unanswered there.
 void EndSession(Player* player, BOOL topologySet)
 {
     Mute(player);
     if (topologySet && NeverStopsPicture(player)) {
-        SetAside(player);
-        return;
-    }
-    if (topologySet && SUCCEEDED(player->session->Close()) &&
-        AwaitEvent(player, MESessionClosed, CLOSE_WAIT_MS) == SESSION_SILENT) {
+        if (player->filterState == State_Running &&
+            Settle(player, player->session->Pause(), MESessionPaused, State_Paused) == SILENT) {
+            Park(player);
+            return;
+        }
+    } else if (topologySet && SUCCEEDED(player->session->Close()) &&
+               AwaitEvent(player, MESessionClosed, CLOSE_WAIT_MS) == SESSION_SILENT) {
         Park(player, TRUE);
         return;
     }
@@ -471,18 +471,21 @@ BOOL Keeps(Player* player, Answer answer)
     return FALSE;
 }
 
-// Shows the picture where it is to be before the first frame: a rectangle
-// that changes under a moving picture stops Wine's renderer.
-void PlacePicture(Player* player, const Reopening* again)
+// Puts the picture where it is to be before the first frame: a rectangle
+// that changes under a moving picture stops Wine's renderer. One taking
+// over gets the last window's rectangle and style, full screen or not.
+void PlaceFirstFrame(Player* player, const Reopening* again)
 {
     if (!again) {
         PlaceVideoWindow(player);
         return;
     }
+    HWND video = player->sessionVideo;
     const RECT& window = again->window;
-    SetWindowPos(player->sessionVideo, nullptr, window.left, window.top, window.right - window.left,
-                 window.bottom - window.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    FitPicture(player->sessionVideo);
+    SetWindowLongW(video, GWL_STYLE, again->style & ~WS_VISIBLE);
+    SetWindowPos(video, nullptr, window.left, window.top, window.right - window.left, window.bottom - window.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    FitPicture(video);
 }
 
 // One try at playing the streams of kinds in path, from its start or as
@@ -510,12 +513,14 @@ BOOL TrySession(Player* player, const WCHAR* path, int kinds, int* found, const 
     // Resolved, the topology has its renderers: the picture's size is known.
     if (player->sessionVideo &&
         SUCCEEDED(MFGetService(player->session, VIDEO_RENDER_SERVICE, IID_PPV_ARGS(&player->videoDisplay)))) {
-        PlacePicture(player, again);
+        PlaceFirstFrame(player, again);
     }
     // A picture taking over shows, and is painted, before its first frame:
     // paused, it draws that one frame only, which a later paint would cover.
-    BOOL showsFirst = player->sessionVideo && again && again->shown;
-    if (showsFirst) ShowWindow(player->sessionVideo, SW_SHOWNOACTIVATE), UpdateWindow(player->sessionVideo);
+    if (player->sessionVideo && again && again->shown) {
+        ShowWindow(player->sessionVideo, again->active ? SW_SHOW : SW_SHOWNOACTIVATE);
+        UpdateWindow(player->sessionVideo);
+    }
     if (!Keeps(player, StartAt(player, again ? &again->position : nullptr))) return FALSE;
     if (player->sessionVideo && !again) ShowWindow(player->sessionVideo, SW_SHOWNOACTIVATE);
     NoteEvent(player, EC_CLOCK_CHANGED);  // line 2 as a graph's start writes it
@@ -540,7 +545,7 @@ BOOL OpenSession(Player* player, const WCHAR* path, const Reopening* again)
 BOOL StuckSessionBlocks()
 {
     for (const KeptSession& kept : g_keptSessions) {
-        if (kept.parts.session && !kept.setAside && StuckSessionBlocksOthers()) return TRUE;
+        if (kept.parts.session && StuckSessionBlocksOthers()) return TRUE;
     }
     return FALSE;
 }
@@ -554,12 +559,14 @@ BOOL AnyKept()
 }
 
 // Wine 8: the file afresh from position in a session of its own, its
-// picture where the last one was; the last session is set aside.
+// picture where the last one was; the last session is ended first.
 BOOL Reopen(Player* player, LONGLONG position, BOOL paused)
 {
-    Reopening again = { position, {}, IsWindowVisible(player->sessionVideo), paused };
-    GetWindowRect(player->sessionVideo, &again.window);
-    SetAside(player);
+    HWND video = player->sessionVideo;
+    Reopening again = { position, {}, GetWindowLongW(video, GWL_STYLE), IsWindowVisible(video),
+                        GetForegroundWindow() == video, paused };
+    GetWindowRect(video, &again.window);
+    EndSession(player, TRUE);
     return !StuckSessionBlocks() && OpenSession(player, g_mediaPath, &again);
 }
 
@@ -598,11 +605,11 @@ void Tend(KeptSession& kept)
         event->GetType(&type);
         event->Release();
         BOOL closed = type == MESessionClosed;
-        if (!closed && !kept.closing && !kept.setAside) {
+        if (!closed && !kept.closing) {
             kept.closing = TRUE;
             closed = FAILED(kept.parts.session->Close());
         }
-        if (closed && (kept.closing || !kept.setAside)) {
+        if (closed) {
             SessionParts parts = kept.parts;
             kept.parts.session = nullptr;  // its place is free
             ShutDown(parts);
@@ -720,12 +727,6 @@ void SessionTendParked()
 
 BOOL SessionReleaseParked()
 {
-    // Now those set aside may close: the strip ends whatever they do.
-    for (KeptSession& kept : g_keptSessions) {
-        if (!kept.parts.session || !kept.setAside || kept.closing) continue;
-        kept.closing = TRUE;
-        if (FAILED(kept.parts.session->Close())) kept.setAside = kept.closing = FALSE;  // asked again once it answers
-    }
     for (DWORD start = GetTickCount(); AnyKept() && GetTickCount() - start < PARKED_EXIT_WAIT_MS;
          SleepLettingSendsIn(SESSION_POLL_MS))
         SessionTendParked();
@@ -733,4 +734,24 @@ BOOL SessionReleaseParked()
         if (kept.parts.session) StopReading(kept.parts.source);
     }
     return !AnyKept() && g_sessionsLeft == 0;
+}
+
+BOOL SessionPictureResized(Player* player)
+{
+    RECT client, fitted;
+    MFVideoNormalizedRect whole;
+    if (!player->videoDisplay || !GetClientRect(player->sessionVideo, &client)) return TRUE;
+    if (SUCCEEDED(player->videoDisplay->GetVideoPosition(&whole, &fitted)) && EqualRect(&fitted, &client)) {
+        return TRUE;  // fitted already: the open sized the window itself
+    }
+    LONGLONG position;
+    if (!FreezesWhenFitted(player) || !SessionGetPosition(player, &position)) {
+        FitPicture(player->sessionVideo);
+        return TRUE;
+    }
+    // Started again where it stands, fitted while it stands.
+    if (NeverStopsPicture(player)) return Reopen(player, position, FALSE);
+    if (!Keeps(player, Stop(player))) return FALSE;
+    FitPicture(player->sessionVideo);
+    return Keeps(player, StartAt(player, &position));
 }

@@ -19,6 +19,8 @@ int SessionOpen(Player* player, const WCHAR* path);
 BOOL SessionPlay(Player* player);
 BOOL SessionPause(Player* player);
 BOOL SessionSeekTo(Player* player, LONGLONG position);
+// Fits the picture to its window's new size, keeping it moving.
+BOOL SessionPictureResized(Player* player);
 
 void SessionSetVolume(Player* player, LONG volume);
 void SessionHandleEvents(Player* player);

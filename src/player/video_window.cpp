@@ -37,7 +37,9 @@ LRESULT CALLBACK VideoWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 {
     switch (message) {
     case WM_SIZE:
-        if (wParam != SIZE_MINIMIZED) FitPicture(window);  // a minimized window has no room to fit
+        // Fitted by the strip, in turn with its commands: under Wine the
+        // session has to start again. A minimized window has no room to fit.
+        if (wParam != SIZE_MINIMIZED && g_pictureInput) PostMessageW(g_pictureInput, WM_PICTURE_RESIZED, 0, 0);
         return 0;
     case WM_ERASEBKGND:
         return 1;  // the paint covers every pixel
@@ -48,15 +50,28 @@ LRESULT CALLBACK VideoWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         ShowWindow(window, SW_HIDE);
         if (window == g_player.sessionVideo) NoteEvent(&g_player, EC_USERABORT);
         return 0;
+    case WM_SETCURSOR:
+        if (!g_pointerHidden || LOWORD(lParam) != HTCLIENT) break;
+        SetCursor(nullptr);
+        return TRUE;
+    case WM_KEYDOWN:
+    case WM_APPCOMMAND:
+    case WM_MOUSEWHEEL:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+        // The strip's keys work on the picture too; what they leave goes on as on any window.
+        if (SendMessageW(g_pictureInput, message, wParam, lParam)) return TRUE;
+        break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
 } // namespace
 
-// The picture fills the client area. Wine 8's renderer shows no more frames
-// once its rectangle changes while it plays: the open fits it before the
-// start, and only a user's resize changes it later.
+// The picture fills the client area, at its own shape in black bars (the
+// renderer's default, Wine's too). Wine's renderer shows no more frames once
+// its rectangle changes while it plays: the open fits it before the start,
+// and a later fit of a moving picture starts its session again.
 void FitPicture(HWND window)
 {
     IMFVideoDisplayControl* display = DisplayOf(window);
@@ -84,22 +99,24 @@ HWND CreateVideoWindow(const WCHAR* path)
 }
 
 // Sizes the video window to the video, at its own DPI where Windows tells
-// it (10 version 1607 on), docks it when asked, and fits the picture.
+// it (10 version 1607 on), docks it or puts it next to the strip, and fits
+// the picture.
 void PlaceVideoWindow(Player* player)
 {
     HWND window = player->sessionVideo;
+    RECT outer;
+    GetWindowRect(window, &outer);
+    long left = outer.left, top = outer.top;
     SIZE video;
     if (SUCCEEDED(player->videoDisplay->GetNativeVideoSize(&video, nullptr)) && video.cx > 0 && video.cy > 0) {
-        RECT outer = { 0, 0, video.cx, video.cy };
+        outer = { 0, 0, video.cx, video.cy };
         auto adjustForDpi = reinterpret_cast<decltype(&AdjustWindowRectExForDpi)>(
             FindUser32Function("AdjustWindowRectExForDpi"));
         if (adjustForDpi) adjustForDpi(&outer, WS_OVERLAPPEDWINDOW, FALSE, 0, WindowDpi(window));
         else AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
-        RECT placed;
-        GetWindowRect(window, &placed);
-        long left = placed.left, top = placed.top, width = outer.right - outer.left, height = outer.bottom - outer.top;
-        if (g_dockSide >= 0) PlaceInDock(&left, &top, &width, &height);
-        SetWindowPos(window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    long width = outer.right - outer.left, height = outer.bottom - outer.top;
+    PlacePicture(&left, &top, &width, &height);
+    SetWindowPos(window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     FitPicture(window);  // also when the size did not change, and so sent no WM_SIZE
 }

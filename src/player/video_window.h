@@ -10,8 +10,8 @@
 HWND CreateVideoWindow(const WCHAR* path);
 
 // Sizes the player's video window to the video, at the window's own DPI
-// where Windows tells it (10 version 1607 on), docks it when asked, and
-// fits the picture to it.
+// where Windows tells it (10 version 1607 on), docks it when asked or puts
+// it next to the strip, and fits the picture to it.
 void PlaceVideoWindow(Player* player);
 
 // The picture fills the window's client area.

@@ -188,9 +188,11 @@ const WCHAR SPLITTER_KEY[] = L"Software\\Classes\\CLSID\\{083863F1-70DE-11D0-BD4
 
 } // namespace
 
+// Gone already when a test program died before putting it back.
 StockDirectShow::StockDirectShow()
 {
-    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyW(HKEY_LOCAL_MACHINE, SPLITTER_KEY));
+    LSTATUS deleted = RegDeleteKeyW(HKEY_LOCAL_MACHINE, SPLITTER_KEY);
+    EXPECT_TRUE(deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND) << deleted;
 }
 
 // Wine's GStreamer DLL registers its filters again, the splitter among them.

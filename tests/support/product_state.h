@@ -7,6 +7,7 @@
 #include "app/status.h"
 #include "core/queue.h"
 #include "core/state.h"
+#include "player/record.h"
 
 #include <wchar.h>
 
@@ -26,6 +27,7 @@ inline void RestoreProductGlobals()
     g_stripDpi = USER_DEFAULT_SCREEN_DPI;
     g_failedOpen = FALSE;
     g_stopAsked = FALSE;
+    g_fullScreen = g_pointerHidden = FALSE;
     g_wineVersion = 0;  // a test may have played Windows
     FindWineVersion();
     g_failureTicks = 0;
