@@ -681,6 +681,8 @@ TEST_F(StockWindows, ASeekToTheEndEndsTheFile)
 // answers, is closed and released.
 TEST_F(StockWindows, AfterAParkTheNextFilePlays)
 {
+    // A real session stuck before would hold the next source for good.
+    ASSERT_TRUE(PlayerShutdown(&g_player)) << "a session of an earlier test is stuck";
     FakeSession parked;
     g_player.session = &parked;
     parked.AddRef();

@@ -558,8 +558,8 @@ BOOL AnyKept()
     return FALSE;
 }
 
-// Wine 8: the file afresh from position in a session of its own, its
-// picture where the last one was; the last session is ended first.
+// The file afresh from position in a session of its own, its picture
+// where the last one was; the last session is ended first.
 BOOL Reopen(Player* player, LONGLONG position, BOOL paused)
 {
     HWND video = player->sessionVideo;
@@ -749,9 +749,7 @@ BOOL SessionPictureResized(Player* player)
         FitPicture(player->sessionVideo);
         return TRUE;
     }
-    // Started again where it stands, fitted while it stands.
-    if (NeverStopsPicture(player)) return Reopen(player, position, FALSE);
-    if (!Keeps(player, Stop(player))) return FALSE;
-    FitPicture(player->sessionVideo);
-    return Keeps(player, StartAt(player, &position));
+    // Started again where it stands, in a new session fitted before its
+    // first frame: in the same session Wine 10's stays frozen.
+    return Reopen(player, position, FALSE);
 }
