@@ -139,7 +139,7 @@ void PlayerSetFullScreen(Player* player, BOOL on)
 {
     HWND window = player->sessionVideo;
     // A docked picture keeps its corner; without a picture there is nothing to cover the monitor.
-    if (on == g_fullScreen || (on && (g_dockSide >= 0 || (!window && !player->videoWindow)))) return;
+    if (on == g_fullScreen || (on && (g_dockSide >= 0 || !PlayerHasPicture(player)))) return;
     g_fullScreen = on;
     if (on && window) {
         g_windowedStyle = GetWindowLongW(window, GWL_STYLE);

@@ -77,7 +77,7 @@ KeptSession g_keptSessions[KEPT_CAPACITY];
 int g_sessionsLeft;
 
 // Where a session starts when it takes over from another of the same file
-// (Wine 8, below): the place, the old window's rectangle and style (full
+// (under Wine, below): the place, the old window's rectangle and style (full
 // screen or not), whether it was shown and had the focus, and paused.
 struct Reopening {
     LONGLONG position;
