@@ -194,7 +194,7 @@ void CarryOut(const Command& command)
         PlayerPictureResized(&g_player);
         break;
     }
-    // Not only an open fails: a session that stops answering is given up.
+    // Not only an open fails: a session may be lost while it plays.
     NoteFailureShown();
     // The bar follows at once: an open never shows the last file's progress,
     // nor a seek the old place.

@@ -541,15 +541,6 @@ BOOL OpenSession(Player* player, const WCHAR* path, const Reopening* again)
     return FALSE;
 }
 
-// A parked session under Wine may hold a work thread of Media Foundation.
-BOOL StuckSessionBlocks()
-{
-    for (const KeptSession& kept : g_keptSessions) {
-        if (kept.parts.session && StuckSessionBlocksOthers()) return TRUE;
-    }
-    return FALSE;
-}
-
 BOOL AnyKept()
 {
     for (const KeptSession& kept : g_keptSessions) {
@@ -557,6 +548,9 @@ BOOL AnyKept()
     }
     return FALSE;
 }
+
+// A parked session under Wine may hold a work thread of Media Foundation.
+BOOL StuckSessionBlocks() { return StuckSessionBlocksOthers() && (AnyKept() || g_sessionsLeft > 0); }
 
 // The file afresh from position in a session of its own, its picture
 // where the last one was; the last session is ended first.

@@ -11,7 +11,7 @@ namespace {
 const WCHAR VIDEO_CLASS_NAME[] = L"TallyvoxVideo";
 
 // The display of the session that plays, when window is its window: a
-// window given up with its session keeps nothing of the next one's.
+// window parked with its session keeps nothing of the next one's.
 IMFVideoDisplayControl* DisplayOf(HWND window)
 {
     return window == g_player.sessionVideo ? g_player.videoDisplay : nullptr;
