@@ -77,9 +77,6 @@ std::wstring Temp(const wchar_t* name)
 // The program's end, as the strip's: the parked sessions close
 // if they can, and COM goes only when none is left.
 struct SessionsEnd : testing::Environment {
-    // A run of this program that died (Wine 8's renderer, its GStreamer)
-    // left GStreamer's splitter out of DirectShow: taken out and put back.
-    void SetUp() override { StockDirectShow(); }
     void TearDown() override
     {
         if (PlayerShutdown(&g_player)) CoUninitialize();
